@@ -1,0 +1,28 @@
+// Big-endian packing of integers and doubles.
+#pragma once
+
+#include <cstdint>
+
+namespace kv {
+
+// Writes the low n bytes of v, most significant first.
+inline void packBigEndian(uint64_t v, uint8_t* out, int n) {
+    for (int i = n - 1; i >= 0; --i, v >>= 8) out[i] = static_cast<uint8_t>(v);
+}
+
+// Reads n bytes, most significant first.
+inline uint64_t unpackBigEndian(const uint8_t* in, int n) {
+    uint64_t v = 0;
+    for (int i = 0; i < n; ++i) v = (v << 8) | in[i];
+    return v;
+}
+
+// Truncates toward zero to 64 bits as the processor's conversion does: a
+// value with no 64-bit form (out of range, NaN) gives the integer indefinite
+// 0x8000000000000000.
+inline int64_t truncateToInt64(double d) {
+    if (!(d > -9223372036854775808.0 && d < 9223372036854775808.0)) return INT64_MIN;
+    return static_cast<int64_t>(d);
+}
+
+}  // namespace kv

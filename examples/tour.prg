@@ -1,0 +1,19 @@
+* A short tour of Kavro, run by `make demo` through the kavrosh shell.
+* Each "?" line prints the value of an expression; other lines run as commands.
+
+* Binary strings: numbers packed big-endian into fixed-length strings.
+? AC_CHR2(258)
+? AC_ASC2(AC_CHR2(258))
+? AC_CHR3(65536)
+? AC_CHR4(-1)
+? AC_ASC4(AC_CHR4(-1))
+? AC_ASC4F(AC_CHR4(-1))
+? AC_CHR4F(4294967295)
+? AC_CHR8(1)
+? AC_ASC8(AC_CHR8(1))
+* Dates pack as 16-bit day counts from a base date (1 January 1980 at first).
+? AC_D2C({^1980-01-02})
+? AC_C2D(AC_D2C({^2024-02-29}))
+? AC_SETD0({^2000-01-01})
+? AC_C2D(CHR(0) + CHR(0))
+? AC_SETD0({^1980-01-01})

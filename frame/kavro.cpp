@@ -1,0 +1,68 @@
+#include "frame/kavro.h"
+
+#include <cstring>
+
+namespace kv {
+
+Handle Handle::require(uint32_t size) {
+    Handle h = alloc(size);
+    if (!h) fail(err::NoMemory);
+    return h;
+}
+
+Bytes OwnedValue::bytes() const {
+    if (v.type != 'C' && v.type != 'H') return {};
+    return {static_cast<uint8_t*>(HostHandleToPtr(v.handle)), v.length};
+}
+
+Bytes Args::bytes(int i) const {
+    const HostValue& v = value(i);
+    auto* p = static_cast<uint8_t*>(HostHandleToPtr(v.handle));
+    if (!p) return {};
+    return {p, v.length};
+}
+
+char* Args::cstr(int i) const {
+    HostValue& v = value(i);
+    if (!HostSetHandleSize(v.handle, v.length + 1)) fail(err::NoMemory);
+    char* p = static_cast<char*>(HostHandleToPtr(v.handle));
+    p[v.length] = 0;
+    return p;
+}
+
+void Args::readPadded(int i, uint8_t* out, size_t n) const {
+    std::memset(out, 0, n);
+    const Bytes b = bytes(i);
+    std::memcpy(out, b.data, b.size < n ? b.size : n);
+}
+
+void retHandle(Handle&& h, uint32_t length) {
+    HostValue v{};
+    v.type = 'C';
+    v.length = length;
+    v.handle = h.get();
+    HostRetValue(&v);  // from here on the handle is the host's
+    h.release();
+}
+
+void retBytes(const void* data, size_t n) {
+    Handle h = Handle::require(n);
+    if (n) std::memcpy(h.data(), data, n);
+    retHandle(std::move(h), n);
+}
+
+void retArg(ParamBlock* pb, int i) { HostRetValue(&pb->slot[i - 1].value); }
+
+namespace {
+void retDay(char type, double day) {
+    HostValue v{};
+    v.type = type;
+    v.real = day;
+    HostRetValue(&v);
+}
+}  // namespace
+
+void retDate(double day) { retDay('D', day); }
+void retDateTime(double day) { retDay('T', day); }
+
+}  // namespace kv

@@ -1,0 +1,152 @@
+// The thin layer every handler stands on: typed access to parameters, owning
+// wrappers for handles and locks, result helpers and error raising.
+//
+// A handler reads its arguments by position (1-based), does its work and sets
+// one result. Raising an error (kv::fail, or any host operation the host
+// answers with an error) unwinds to DispatchAPI; the destructors of the
+// wrappers below release what the handler held on the way.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "frame/host.h"
+#include "frame/unwind.h"
+
+namespace kv {
+
+// Error numbers raised by the library.
+namespace err {
+constexpr int32_t FileOpen = 101;
+constexpr int32_t FileCreate = 102;
+constexpr int32_t FieldReadOnly = 146;
+constexpr int32_t NoMemory = 182;
+constexpr int32_t BadArgType = 196;
+constexpr int32_t MenuMissing = 612;
+constexpr int32_t NotMemo = 638;
+constexpr int32_t BadArgument = 901;
+constexpr int32_t ShortcutProperty = 1560;
+}  // namespace err
+
+[[noreturn]] inline void fail(int32_t number) { HostError(number); }
+[[noreturn]] inline void failText(const char* message) { HostUserError(message); }
+
+// A byte range inside a handle. Valid until the handle is resized or freed.
+struct Bytes {
+    uint8_t* data = nullptr;
+    uint32_t size = 0;
+    std::string_view view() const { return {reinterpret_cast<const char*>(data), size}; }
+};
+
+// An owned handle of the host's table, freed when it goes out of scope.
+class Handle {
+public:
+    Handle() = default;
+    explicit Handle(MemHandle h) : h_(h) {}
+    Handle(Handle&& o) noexcept : h_(std::exchange(o.h_, 0)) {}
+    Handle& operator=(Handle&& o) noexcept {
+        if (this != &o) reset(std::exchange(o.h_, 0));
+        return *this;
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() { reset(); }
+
+    // A new zeroed handle of `size` bytes, or an empty Handle when none can be had.
+    static Handle alloc(uint32_t size) { return Handle(HostAllocHandle(size)); }
+    // As alloc, but raises error 182 when none can be had.
+    static Handle require(uint32_t size);
+
+    MemHandle get() const { return h_; }
+    explicit operator bool() const { return h_ != 0; }
+    uint8_t* data() const { return static_cast<uint8_t*>(HostHandleToPtr(h_)); }
+    bool resize(uint32_t size) const { return HostSetHandleSize(h_, size) != 0; }
+    MemHandle release() { return std::exchange(h_, 0); }
+    void reset(MemHandle h = 0) {
+        if (h_) HostFreeHandle(h_);
+        h_ = h;
+    }
+
+private:
+    MemHandle h_ = 0;
+};
+
+// Keeps a handle locked for a scope.
+class HandleLock {
+public:
+    explicit HandleLock(MemHandle h) : h_(h) { HostLockHandle(h_); }
+    ~HandleLock() { HostUnlockHandle(h_); }
+    HandleLock(const HandleLock&) = delete;
+    HandleLock& operator=(const HandleLock&) = delete;
+    uint8_t* data() const { return static_cast<uint8_t*>(HostHandleToPtr(h_)); }
+
+private:
+    MemHandle h_;
+};
+
+// A value the host handed over (HostLoad, HostEvaluate, HostGetProperty):
+// a character value's handle belongs to us and is freed with the value.
+struct OwnedValue {
+    HostValue v{};
+    OwnedValue() = default;
+    OwnedValue(const OwnedValue&) = delete;
+    OwnedValue& operator=(const OwnedValue&) = delete;
+    ~OwnedValue() {
+        if ((v.type == 'C' || v.type == 'H') && v.handle) HostFreeHandle(v.handle);
+    }
+    Bytes bytes() const;
+};
+
+// Typed access to the parameter block.
+class Args {
+public:
+    explicit Args(ParamBlock* pb) : pb_(pb) {}
+
+    int count() const { return pb_->count; }
+    bool has(int i) const { return i >= 1 && i <= pb_->count; }
+
+    HostValue& value(int i) const { return pb_->slot[i - 1].value; }
+    HostLocator& locator(int i) const { return pb_->slot[i - 1].locator; }
+    char type(int i) const { return has(i) ? value(i).type : 0; }
+    bool isRef(int i) const { return type(i) == 'R'; }
+
+    int32_t integer(int i) const { return value(i).integer; }
+    double real(int i) const { return value(i).real; }
+    // An I or N argument as a double.
+    double number(int i) const { return type(i) == 'I' ? value(i).integer : value(i).real; }
+    bool logical(int i) const { return value(i).length != 0; }
+
+    // The bytes of a character argument (not terminated).
+    Bytes bytes(int i) const;
+    std::string str(int i) const { return std::string(bytes(i).view()); }
+    // Terminates a character argument in place (its handle grows by one byte)
+    // and returns the text. Raises 182 when the handle cannot grow.
+    char* cstr(int i) const;
+    // The first n bytes of a character argument; bytes past its end read as 0.
+    void readPadded(int i, uint8_t* out, size_t n) const;
+
+private:
+    ParamBlock* pb_;
+};
+
+// Results.
+inline void retInt(int32_t v, int16_t width) { HostRetInt(v, width); }
+inline void retFloat(double v, int16_t width, int32_t decimals) { HostRetFloat(width, decimals, v); }
+inline void retLogical(bool b) { HostRetLogical(b ? 1 : 0); }
+inline void retNull(char type) { HostRetNull(type); }
+// An address-sized or unsigned 32-bit number: never shown negative.
+inline void retUnsigned(uint32_t v, int16_t width) { HostRetFloat(width, 0, static_cast<double>(v)); }
+// A character result of exactly n bytes in a new handle; raises 182 when none can be had.
+void retBytes(const void* data, size_t n);
+inline void retBytes(std::string_view s) { retBytes(s.data(), s.size()); }
+// A character result whose handle is already filled; the handle passes to the host.
+void retHandle(Handle&& h, uint32_t length);
+// Returns character argument i itself (after an in-place change).
+void retArg(ParamBlock* pb, int i);
+void retDate(double day);
+void retDateTime(double day);
+
+}  // namespace kv

@@ -1,0 +1,182 @@
+// The emulated host. It loads the real library, hands it the callback and the
+// tables, and then plays the host's part of every request: it checks calls
+// against the function table, passes parameters, receives results, answers
+// the library's host operations, and evaluates a small expression language.
+//
+// It trusts nothing the library does: a result handle that is not live, a
+// parameter handle the library freed, a handle left allocated after a call, a
+// host call made after an error was raised or an unknown API code is reported
+// as a violation.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "frame/records.h"
+#include "hostemu/value.h"
+
+namespace hostemu {
+
+struct Result {
+    Value value;
+    int error = 0;        // host error number, 0 on success
+    std::string message;  // the error's text
+    bool ok() const { return error == 0; }
+};
+
+class Host;
+
+using Procedure = std::function<Value(std::vector<Value>& args)>;
+// Answers one API code of the callback. The host's parts for files, tables,
+// windows and the like live in their own files and register their codes.
+using ApiHandler = void (*)(Host& host, HostCallRecord& r);
+void registerApi(int32_t code, ApiHandler handler);
+struct ApiRegistration {
+    ApiRegistration(int32_t code, ApiHandler handler) { registerApi(code, handler); }
+};
+using Command = std::function<int(const std::string& rest)>;  // 0 = success
+
+struct Variable {
+    bool array = false;
+    int rows = 0, cols = 0;   // cols 0: one-dimensional
+    std::vector<Value> items; // a scalar holds one item
+};
+
+class Host {
+public:
+    struct Options {
+        std::string library;          // path of the FLL; empty: KAVRO_FLL, else Kavro.FLL beside the program
+        bool initialise = true;       // send opcode 0
+        bool load = true;             // call the on-load entry
+        uint16_t handleCapacity = 2048;
+        uint16_t slotCapacity = 256;
+    };
+
+    Host();
+    explicit Host(Options options);
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // The host in whose process the library currently runs.
+    static Host* current();
+
+    // ---- calling the library ----
+    // Calls a script function as the host does: checks the call against the
+    // table row, passes the parameters, returns the result or the error.
+    Result call(const std::string& function, std::vector<Value> args = {});
+    // Evaluates an expression; runs one command line.
+    Result evaluate(const std::string& expression);
+    Result execute(const std::string& command);
+    // Runs a script: one statement a line, '*' starts a comment.
+    Result run(const std::string& script);
+
+    // The raw entry point, for tests of the protocol itself.
+    int dispatch(DispatchRecord& record);
+    void initialise();  // opcode 0 with this host's tables
+    void unload();      // on-unload entry, then FreeLibrary; the destructor does it too
+    HMODULE module() const { return module_; }
+    const FoxTableHeader* table() const { return table_; }
+    const FoxEntry* entry(const std::string& name) const;
+    const FoxEntry* specialEntry(int16_t count) const;
+
+    // ---- the host's tables ----
+    HandleTable* handles() { return handles_; }
+    SlotTable* slots() { return slots_; }
+    std::vector<MemHandle> liveHandles() const;
+    // Handles the host itself allocates (parameters, evaluated values).
+    MemHandle allocHandle(const void* data, uint32_t size);
+    void freeHandle(MemHandle h);
+    std::string handleBytes(MemHandle h, uint32_t size) const;
+    // Handles a test means to keep across calls; anything else left after a
+    // top-level call is a leak.
+    void keepHandle(MemHandle h) { kept_.insert(h); }
+
+    // ---- variables and script procedures ----
+    void setVar(const std::string& name, Value v);
+    Value var(const std::string& name) const;
+    bool hasVar(const std::string& name) const;
+    void dimension(const std::string& name, int rows, int cols = 0);
+    Value element(const std::string& name, int row, int col = 0) const;
+    void setElement(const std::string& name, int row, int col, Value v);
+    const Variable* variable(const std::string& name) const;
+    void release(const std::string& name);
+    void defineProc(const std::string& name, Procedure p);
+    void defineCommand(const std::string& word, Command c);
+
+    // ---- faults ----
+    void failAllocations(int n);  // the library's next n GlobalAlloc calls fail
+    void failResizes(int n);      // the library's next n GlobalReAlloc calls fail
+    void failNextLoad(int error) { loadFault_ = error; }
+    void failNextStore(int error) { storeFault_ = error; }
+
+    // ---- what the host saw ----
+    std::string output;                   // HostPutText
+    std::vector<std::string> violations;  // what the library did wrong
+    std::function<void(const std::string&)> onViolation;
+    // Runs before the host answers each callback; may change the record
+    // (set its code to 83 to answer with an error) or call the library again.
+    std::function<void(HostCallRecord&)> intercept;
+    std::vector<int32_t> apiLog;  // API codes of every callback, in order
+    int depth() const { return static_cast<int>(frames_.size()); }
+
+    // ---- used by the expression language ----
+    int nameIndex(const std::string& name) const;
+    Result callByName(const std::string& name, std::vector<Value>& args, bool& found);
+    static std::string errorText(int number);
+
+    void violation(const std::string& what);
+
+    // One request in progress: the function, its result or error, its parameter handles.
+    struct Frame {
+        std::string function;
+        bool hasResult = false;
+        Value result;
+        int error = 0;
+        std::string message;
+        std::vector<std::pair<MemHandle, word_t>> params;  // handle, its Win32 block
+    };
+    Frame& frame() { return frames_.back(); }
+    // Answers the record with a host error: the library unwinds.
+    void raise(HostCallRecord& r, int error, std::string message = {});
+    // Values crossing the boundary. fromHost frees a character value's handle when takeHandle.
+    Value fromHost(const HostValue& hv, bool takeHandle);
+    bool toHost(const Value& v, HostValue& out);
+    std::string cstring(word_t address) const;
+    Value* locate(const HostLocator& loc, int& error);
+    // Run when the host goes away; extensions reset their state here.
+    std::vector<std::function<void()>> cleanups;
+
+private:
+    static Frame makeFrame(const std::string& function);
+    static void __fastcall callback(HostCallRecord* r);
+    void answer(HostCallRecord& r);
+    bool checkArgs(const FoxEntry& e, std::vector<Value>& args);
+    void checkLeaks(const std::string& after);
+    void loadLibrary();
+
+    Options opts_;
+    HMODULE module_ = nullptr;
+    int(__fastcall* entry_)(DispatchRecord*) = nullptr;
+    const FoxTableHeader* table_ = nullptr;
+    HandleTable* handles_ = nullptr;
+    SlotTable* slots_ = nullptr;
+    std::vector<Frame> frames_;
+    std::set<MemHandle> kept_;
+    std::map<std::string, Variable> vars_;
+    std::vector<std::string> names_;
+    std::map<std::string, Procedure> procs_;
+    std::map<std::string, Command> commands_;
+    int loadFault_ = 0, storeFault_ = 0;
+    bool loaded_ = false;
+};
+
+std::string upper(std::string s);
+
+}  // namespace hostemu

@@ -1,0 +1,18 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+// Prints a closing line that any runner can read, after GoogleTest's own.
+class Tally : public ::testing::EmptyTestEventListener {
+    void OnTestProgramEnd(const ::testing::UnitTest& u) override {
+        std::printf("kavro_tests: %d passed, %d failed, %d skipped\n", u.successful_test_count(),
+                    u.failed_test_count(), u.skipped_test_count());
+        std::fflush(stdout);
+    }
+};
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new Tally);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,60 @@
+// The test fixture: a fresh emulated host around the real library for every
+// test, failing the test on anything the host found wrong and on any handle
+// left behind.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "hostemu/host.h"
+
+namespace kavro_test {
+
+using namespace hostemu;
+
+class HostTest : public ::testing::Test {
+protected:
+    void SetUp() override { start(Host::Options{}); }
+    void TearDown() override { stop(); }
+
+    void start(Host::Options o) {
+        host_ = std::make_unique<Host>(o);
+        host_->onViolation = [](const std::string& what) { ADD_FAILURE() << "host: " << what; };
+    }
+    void stop() {
+        if (!host_) return;
+        host_->unload();
+        for (MemHandle h : host_->liveHandles()) ADD_FAILURE() << "handle " << h << " left allocated";
+        host_.reset();
+    }
+
+    Host& host() { return *host_; }
+    // The value of a call that must succeed.
+    Value ok(const std::string& fn, std::vector<Value> args = {}) {
+        Result r = host_->call(fn, std::move(args));
+        EXPECT_TRUE(r.ok()) << fn << ": error " << r.error << " " << r.message;
+        return r.value;
+    }
+    // The error number of a call that must fail.
+    int error(const std::string& fn, std::vector<Value> args = {}) {
+        Result r = host_->call(fn, std::move(args));
+        EXPECT_FALSE(r.ok()) << fn << " succeeded with " << describe(r.value);
+        return r.error;
+    }
+    Value eval(const std::string& expr) {
+        Result r = host_->evaluate(expr);
+        EXPECT_TRUE(r.ok()) << expr << ": error " << r.error << " " << r.message;
+        return r.value;
+    }
+
+    std::unique_ptr<Host> host_;
+};
+
+inline std::string bytes(std::initializer_list<int> b) {
+    std::string s;
+    for (int c : b) s += static_cast<char>(c);
+    return s;
+}
+
+}  // namespace kavro_test
