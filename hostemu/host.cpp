@@ -405,6 +405,13 @@ Result Host::call(const std::string& function, std::vector<Value> args) {
             loc.nameIndex = static_cast<int16_t>(nameIndex(name));
             continue;
         }
+        if (args[k].type == 'C' && args[k].handle) {  // already in a handle of ours
+            slot.value = HostValue{};
+            slot.value.type = 'C';
+            slot.value.length = static_cast<uint32_t>(args[k].i);
+            slot.value.handle = args[k].handle;
+            continue;
+        }
         if (!toHost(args[k], slot.value)) {
             for (auto& [h, g] : frame.params) freeHandle(h);
             res.error = 43;

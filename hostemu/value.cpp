@@ -82,6 +82,14 @@ Value Ref(std::string variable) {
     return r;
 }
 
+Value HandleArg(uint32_t handle, uint32_t length) {
+    Value r;
+    r.type = 'C';
+    r.handle = handle;
+    r.i = static_cast<int32_t>(length);
+    return r;
+}
+
 // Days from civil (Howard Hinnant's algorithm), shifted to Julian day numbers.
 int64_t julianDay(int y, int m, int d) {
     y -= m <= 2;

@@ -20,6 +20,7 @@ struct Value {
     bool b = false;     // L
     uint32_t object = 0;
     char nullOf = 0;    // '0': the type of the null
+    uint32_t handle = 0;  // C: bytes already in this host handle (passed as is, not freed)
 
     bool operator==(const Value& o) const;
     double asNumber() const { return type == 'I' ? i : num; }
@@ -34,6 +35,9 @@ Value Date(int year, int month, int day);
 Value DateTime(double julianDay);
 Value Null(char type);
 Value Ref(std::string variable);
+// A character argument whose bytes already lie in a handle of the host's
+// (Host::allocHandle): passed without copying; the caller frees the handle.
+Value HandleArg(uint32_t handle, uint32_t length);
 
 // Civil dates and Julian day numbers (proleptic Gregorian).
 int64_t julianDay(int year, int month, int day);
