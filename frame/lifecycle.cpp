@@ -2,6 +2,13 @@
 // from here, in a fixed order.
 #include "frame/lifecycle.h"
 
-void OnLoad(ParamBlock*) {}
+#include "bits/bitmap.h"
+#include "text/translate.h"
 
-void OnUnload(ParamBlock*) {}
+void OnLoad(ParamBlock*) {
+    ResetTranslation();  // translation tables back to the identity
+}
+
+void OnUnload(ParamBlock*) {
+    FreeAllBitMaps();  // every bit map's memory goes back to the host
+}

@@ -75,6 +75,17 @@ std::map<int32_t, ApiHandler>& apiTable() {
 
 void registerApi(int32_t code, ApiHandler handler) { apiTable()[code] = handler; }
 
+namespace {
+std::map<int32_t, ApiHandler>& fieldApiTable() {
+    static std::map<int32_t, ApiHandler> table;
+    return table;
+}
+FieldResolver gFieldResolver = nullptr;
+}  // namespace
+
+void registerFieldApi(int32_t code, ApiHandler handler) { fieldApiTable()[code] = handler; }
+void registerFieldResolver(FieldResolver resolver) { gFieldResolver = resolver; }
+
 Host* Host::current() { return gCurrent; }
 
 void Host::raise(HostCallRecord& r, int error, std::string message) {
@@ -240,8 +251,15 @@ std::vector<MemHandle> Host::liveHandles() const {
 }
 
 void Host::checkLeaks(const std::string& after) {
+    for (auto& check : leakChecks) check(after);
+    for (auto it = kept_.begin(); it != kept_.end();)  // a kept handle the library has freed
+        it = handles_->slot[*it] ? std::next(it) : kept_.erase(it);
     for (MemHandle h : liveHandles()) {
         if (kept_.count(h)) continue;
+        if (holdHandles_ && after != "the unload entry") {
+            kept_.insert(h);
+            continue;
+        }
         violation("handle " + std::to_string(h) + " is still allocated after " + after);
         freeHandle(h);
     }
@@ -393,6 +411,7 @@ Result Host::call(const std::string& function, std::vector<Value> args) {
         ParamSlot& slot = rec->params.slot[k];
         if (args[k].type == 'R') {
             const std::string name = upper(args[k].str);
+            if (!vars_.count(name) && gFieldResolver && gFieldResolver(*this, name, slot.locator)) continue;
             if (!vars_.count(name)) {
                 for (auto& [h, g] : frame.params) freeHandle(h);
                 res.error = 12;
@@ -486,6 +505,12 @@ int Host::nameIndex(const std::string& name) const {
     for (size_t k = 0; k < names_.size(); ++k)
         if (names_[k] == n) return static_cast<int>(k);
     return -1;
+}
+
+int Host::internName(const std::string& name) {
+    const std::string n = upper(name);
+    if (nameIndex(n) < 0) names_.push_back(n);
+    return nameIndex(n);
 }
 
 void Host::setVar(const std::string& name, Value v) {
@@ -611,6 +636,16 @@ void __fastcall Host::callback(HostCallRecord* r) {
 
 void Host::answer(HostCallRecord& r) {
     Frame& f = frames_.back();
+    // Table fields are answered by the host's table part.
+    const bool onField = (r.api == api::FindVar && static_cast<int32_t>(r.arg2) != -1) ||
+                         ((r.api == api::Load || r.api == api::Store) &&
+                          reinterpret_cast<const HostLocator*>(r.arg1)->where != -1);
+    if (onField) {
+        if (auto it = fieldApiTable().find(r.api); it != fieldApiTable().end()) {
+            it->second(*this, r);
+            return;
+        }
+    }
     switch (r.api) {
         case api::PutText:
             output += cstring(r.arg1);

@@ -16,6 +16,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/records.h"
@@ -40,6 +41,16 @@ void registerApi(int32_t code, ApiHandler handler);
 struct ApiRegistration {
     ApiRegistration(int32_t code, ApiHandler handler) { registerApi(code, handler); }
 };
+// Answers HostFindVar, HostLoad and HostStore for table fields (where != -1);
+// the host itself answers them for memory variables.
+void registerFieldApi(int32_t code, ApiHandler handler);
+struct FieldApiRegistration {
+    FieldApiRegistration(int32_t code, ApiHandler handler) { registerFieldApi(code, handler); }
+};
+// Fills the locator of a by-reference argument that names no memory variable
+// (a field of the current table); false when there is no such field.
+using FieldResolver = bool (*)(Host& host, const std::string& name, HostLocator& out);
+void registerFieldResolver(FieldResolver resolver);
 using Command = std::function<int(const std::string& rest)>;  // 0 = success
 
 struct Variable {
@@ -97,6 +108,10 @@ public:
     // Handles a test means to keep across calls; anything else left after a
     // top-level call is a leak.
     void keepHandle(MemHandle h) { kept_.insert(h); }
+    // For families that hold handles of their own across calls (bit maps):
+    // handles left after a call are then kept instead of reported, and only
+    // the unload must free them.
+    void holdHandles(bool on) { holdHandles_ = on; }
 
     // ---- variables and script procedures ----
     void setVar(const std::string& name, Value v);
@@ -115,6 +130,8 @@ public:
     void failResizes(int n);      // the library's next n GlobalReAlloc calls fail
     void failNextLoad(int error) { loadFault_ = error; }
     void failNextStore(int error) { storeFault_ = error; }
+    // The pending load fault, cleared (for the parts that answer loads of fields).
+    int takeLoadFault() { return std::exchange(loadFault_, 0); }
 
     // ---- what the host saw ----
     std::string output;                   // HostPutText
@@ -128,6 +145,9 @@ public:
 
     // ---- used by the expression language ----
     int nameIndex(const std::string& name) const;
+    // The name's index in the host's name table, entered there if new.
+    int internName(const std::string& name);
+    const std::string& nameAt(int index) const { return names_.at(static_cast<size_t>(index)); }
     Result callByName(const std::string& name, std::vector<Value>& args, bool& found);
     static std::string errorText(int number);
 
@@ -152,6 +172,9 @@ public:
     Value* locate(const HostLocator& loc, int& error);
     // Run when the host goes away; extensions reset their state here.
     std::vector<std::function<void()>> cleanups;
+    // Run after every top-level call with the function's name; extensions
+    // report what the library left behind (open channels...) as violations.
+    std::vector<std::function<void(const std::string& after)>> leakChecks;
 
 private:
     static Frame makeFrame(const std::string& function);
@@ -175,6 +198,7 @@ private:
     std::map<std::string, Command> commands_;
     int loadFault_ = 0, storeFault_ = 0;
     bool loaded_ = false;
+    bool holdHandles_ = false;
 };
 
 std::string upper(std::string s);

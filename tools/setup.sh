@@ -21,7 +21,7 @@ can_run_32bit() {
 
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-for p in cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest libz-mingw-w64-dev wine wine64; do
+for p in cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest libz-mingw-w64-dev wine wine64 fonts-dejavu-core; do
   have_pkg "$p" || need+=("$p")
 done
 

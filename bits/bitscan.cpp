@@ -1,0 +1,169 @@
+#include "bits/bitscan.h"
+
+#include <emmintrin.h>
+
+#include "frame/cpu.h"
+
+// SSE2 code is compiled for that one target only, so that the library still
+// runs on processors without it; the stack is realigned on entry because
+// 32-bit Windows callers keep it aligned to 4 bytes only.
+#define KV_SSE2 __attribute__((target("sse2"), force_align_arg_pointer))
+#define KV_SSE2_INLINE __attribute__((target("sse2"), always_inline)) inline
+
+namespace kv::bits {
+
+namespace {
+
+// Above this size the result is written around the caches: it would only
+// push out what the next call needs.
+constexpr size_t kStreamingSize = size_t(8) << 20;
+
+inline uint8_t apply(Op op, uint8_t x, uint8_t y) {
+    switch (op) {
+        case Op::And: return x & y;
+        case Op::Or: return x | y;
+        default: return x ^ y;
+    }
+}
+
+inline uint64_t bitOf(size_t byte, uint8_t value) {
+    return uint64_t(byte) * 8 + static_cast<unsigned>(__builtin_ctz(value));
+}
+
+}  // namespace
+
+// ---- plain definitions ----
+
+void plain::combine(Op op, uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n) {
+    for (size_t i = 0; i < n; ++i) dst[i] = apply(op, a[i], b[i]);
+}
+
+void plain::invert(uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(~p[i]);
+}
+
+uint64_t plain::firstSetBit(const uint8_t* p, size_t n, uint64_t from) {
+    if (from >= uint64_t(n) * 8) return kNoBit;
+    size_t i = static_cast<size_t>(from / 8);
+    const uint8_t first = p[i] & static_cast<uint8_t>(0xFF << (from % 8));
+    if (first) return bitOf(i, first);
+    for (++i; i < n; ++i)
+        if (p[i]) return bitOf(i, p[i]);
+    return kNoBit;
+}
+
+// ---- SSE2 forms ----
+
+namespace {
+
+template <Op op>
+KV_SSE2_INLINE __m128i apply16(__m128i x, __m128i y) {
+    if constexpr (op == Op::And) return _mm_and_si128(x, y);
+    else if constexpr (op == Op::Or) return _mm_or_si128(x, y);
+    else return _mm_xor_si128(x, y);
+}
+
+template <Op op, bool streaming>
+KV_SSE2_INLINE void combineAligned(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t blocks) {
+    for (size_t k = 0; k < blocks; ++k, dst += 64, a += 64, b += 64) {
+        __m128i r[4];
+        for (int j = 0; j < 4; ++j)
+            r[j] = apply16<op>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 16 * j)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16 * j)));
+        for (int j = 0; j < 4; ++j) {
+            if constexpr (streaming) _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 16 * j), r[j]);
+            else _mm_store_si128(reinterpret_cast<__m128i*>(dst + 16 * j), r[j]);
+        }
+    }
+}
+
+template <Op op>
+KV_SSE2 void combineSse2(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n) {
+    // Bytes up to the destination's first 16-byte boundary, then whole
+    // 64-byte blocks (all loads are done before the stores, so that a
+    // destination that is a or b itself reads its old bytes), then the rest.
+    size_t head = (16 - (reinterpret_cast<uintptr_t>(dst) & 15)) & 15;
+    if (head > n) head = n;
+    plain::combine(op, dst, a, b, head);
+    dst += head, a += head, b += head, n -= head;
+    const size_t blocks = n / 64;
+    if (n >= kStreamingSize) {
+        combineAligned<op, true>(dst, a, b, blocks);
+        _mm_sfence();
+    } else {
+        combineAligned<op, false>(dst, a, b, blocks);
+    }
+    const size_t done = blocks * 64;
+    plain::combine(op, dst + done, a + done, b + done, n - done);
+}
+
+}  // namespace
+
+void sse2::combine(Op op, uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n) {
+    switch (op) {
+        case Op::And: return combineSse2<Op::And>(dst, a, b, n);
+        case Op::Or: return combineSse2<Op::Or>(dst, a, b, n);
+        default: return combineSse2<Op::Xor>(dst, a, b, n);
+    }
+}
+
+KV_SSE2 void sse2::invert(uint8_t* p, size_t n) {
+    size_t head = (16 - (reinterpret_cast<uintptr_t>(p) & 15)) & 15;
+    if (head > n) head = n;
+    plain::invert(p, head);
+    p += head, n -= head;
+    const __m128i ones = _mm_set1_epi32(-1);
+    const size_t blocks = n / 64;
+    for (size_t k = 0; k < blocks; ++k, p += 64) {
+        auto* v = reinterpret_cast<__m128i*>(p);
+        const __m128i x0 = _mm_xor_si128(_mm_load_si128(v), ones);
+        const __m128i x1 = _mm_xor_si128(_mm_load_si128(v + 1), ones);
+        const __m128i x2 = _mm_xor_si128(_mm_load_si128(v + 2), ones);
+        const __m128i x3 = _mm_xor_si128(_mm_load_si128(v + 3), ones);
+        _mm_store_si128(v, x0);
+        _mm_store_si128(v + 1, x1);
+        _mm_store_si128(v + 2, x2);
+        _mm_store_si128(v + 3, x3);
+    }
+    plain::invert(p, n - blocks * 64);
+}
+
+KV_SSE2 uint64_t sse2::firstSetBit(const uint8_t* p, size_t n, uint64_t from) {
+    if (from >= uint64_t(n) * 8) return kNoBit;
+    size_t i = static_cast<size_t>(from / 8);
+    const uint8_t first = p[i] & static_cast<uint8_t>(0xFF << (from % 8));
+    if (first) return bitOf(i, first);
+    // Byte by byte to a 16-byte boundary, then 64 bytes at a time.
+    for (++i; i < n && (reinterpret_cast<uintptr_t>(p + i) & 15); ++i)
+        if (p[i]) return bitOf(i, p[i]);
+    const __m128i zero = _mm_setzero_si128();
+    for (; n - i >= 64; i += 64) {
+        const auto* v = reinterpret_cast<const __m128i*>(p + i);
+        const __m128i any = _mm_or_si128(_mm_or_si128(_mm_load_si128(v), _mm_load_si128(v + 1)),
+                                         _mm_or_si128(_mm_load_si128(v + 2), _mm_load_si128(v + 3)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)) != 0xFFFF) break;
+    }
+    for (; i < n; ++i)
+        if (p[i]) return bitOf(i, p[i]);
+    return kNoBit;
+}
+
+// ---- chosen at run time ----
+
+bool haveSse2() { return cpuHasSse2(); }
+
+void combine(Op op, uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n) {
+    if (haveSse2()) sse2::combine(op, dst, a, b, n);
+    else plain::combine(op, dst, a, b, n);
+}
+
+void invert(uint8_t* p, size_t n) {
+    if (haveSse2()) sse2::invert(p, n);
+    else plain::invert(p, n);
+}
+
+uint64_t firstSetBit(const uint8_t* p, size_t n, uint64_t from) {
+    return haveSse2() ? sse2::firstSetBit(p, n, from) : plain::firstSetBit(p, n, from);
+}
+
+}  // namespace kv::bits

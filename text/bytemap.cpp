@@ -1,0 +1,71 @@
+#include "text/bytemap.h"
+
+#include <emmintrin.h>
+
+#include <cstring>
+
+#include "frame/cpu.h"
+
+#define KV_SSE2 __attribute__((target("sse2"), force_align_arg_pointer))
+
+namespace kv::text {
+
+void plain::mapBytes(uint8_t* p, size_t n, const uint8_t table[256]) {
+    for (size_t i = 0; i < n; ++i) p[i] = table[p[i]];
+}
+
+// Eight lookups at a time, read before any is written, so that the loads of
+// one group do not wait on the stores of the last.
+void wide::mapBytes(uint8_t* p, size_t n, const uint8_t table[256]) {
+    size_t i = 0;
+    for (; n - i >= 8; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        const uint64_t r = uint64_t(table[w & 0xFF]) | uint64_t(table[(w >> 8) & 0xFF]) << 8 |
+                           uint64_t(table[(w >> 16) & 0xFF]) << 16 | uint64_t(table[(w >> 24) & 0xFF]) << 24 |
+                           uint64_t(table[(w >> 32) & 0xFF]) << 32 | uint64_t(table[(w >> 40) & 0xFF]) << 40 |
+                           uint64_t(table[(w >> 48) & 0xFF]) << 48 | uint64_t(table[w >> 56]) << 56;
+        std::memcpy(p + i, &r, 8);
+    }
+    plain::mapBytes(p + i, n - i, table);
+}
+
+KV_SSE2 bool sse2::mapBytesSparse(uint8_t* p, size_t n, const uint8_t table[256]) {
+    uint8_t from[kMaxChanged], to[kMaxChanged];
+    int changed = 0;
+    for (int c = 0; c < 256; ++c) {
+        if (table[c] == c) continue;
+        if (changed == kMaxChanged) return false;
+        from[changed] = static_cast<uint8_t>(c);
+        to[changed++] = table[c];
+    }
+    if (changed == 0) return true;
+    __m128i want[kMaxChanged], put[kMaxChanged];
+    for (int k = 0; k < changed; ++k) {
+        want[k] = _mm_set1_epi8(static_cast<char>(from[k]));
+        put[k] = _mm_set1_epi8(static_cast<char>(to[k]));
+    }
+    size_t i = 0;
+    for (; n - i >= 16; i += 16) {
+        auto* v = reinterpret_cast<__m128i*>(p + i);
+        const __m128i x = _mm_loadu_si128(v);
+        // Every byte is compared with the original bytes, so one replacement
+        // never feeds the next.
+        __m128i r = x, hit = _mm_setzero_si128();
+        for (int k = 0; k < changed; ++k) {
+            const __m128i m = _mm_cmpeq_epi8(x, want[k]);
+            r = _mm_or_si128(_mm_andnot_si128(m, r), _mm_and_si128(m, put[k]));
+            hit = _mm_or_si128(hit, m);
+        }
+        if (_mm_movemask_epi8(hit)) _mm_storeu_si128(v, r);
+    }
+    plain::mapBytes(p + i, n - i, table);
+    return true;
+}
+
+void mapBytes(uint8_t* p, size_t n, const uint8_t table[256]) {
+    if (n >= 64 && cpuHasSse2() && sse2::mapBytesSparse(p, n, table)) return;
+    wide::mapBytes(p, n, table);
+}
+
+}  // namespace kv::text
