@@ -1,0 +1,266 @@
+#include <windows.h>
+
+#include <random>
+
+#include "bits/bitscan.h"
+#include "tests/files_support.h"
+
+namespace kavro_test {
+namespace {
+
+class BitMaps : public FileTest {
+protected:
+    void SetUp() override {
+        FileTest::SetUp();
+        host().holdHandles(true);  // maps live in host handles across calls
+    }
+};
+
+std::string randomBytes(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(rng());
+    return s;
+}
+
+TEST_F(BitMaps, SingleBitsAndScan) {
+    EXPECT_TRUE(ok("BM_", {Int(1), Int(2)}).b);
+    EXPECT_TRUE(ok("BM_SET", {Int(1), Int(9), Bool(true)}).b);
+    EXPECT_EQ(ok("BM_RET", {Int(1)}).str, bytes({0, 1}));
+    EXPECT_EQ(ok("BM_AT1", {Int(1)}).i, 9);
+    EXPECT_EQ(ok("BM_AT1", {Int(1), Int(10)}).i, 0);
+    EXPECT_EQ(ok("BM_AT1", {Int(1), Int(-5)}).i, 9);
+    EXPECT_TRUE(ok("BM_SET", {Int(1), Int(9)}).b);
+    EXPECT_FALSE(ok("BM_SET", {Int(1), Int(9), Bool(false)}).b);
+    EXPECT_EQ(ok("BM_LEN", {Int(1)}).i, 2);
+    // A numeric size is taken as a whole number; a fraction is not a size.
+    EXPECT_TRUE(ok("BM_", {Int(2), Num(3)}).b);
+    EXPECT_EQ(ok("BM_LEN", {Int(2)}).i, 3);
+    EXPECT_EQ(error("BM_", {Int(2), Num(2.5)}), 901);
+
+    EXPECT_EQ(error("BM_SET", {Int(1), Int(17)}), 901);
+    EXPECT_EQ(error("BM_SET", {Int(1), Int(0)}), 901);
+    EXPECT_EQ(error("BM_AT1", {Int(1), Int(17)}), 901);
+    EXPECT_EQ(error("BM_", {Int(101), Int(10)}), 901);
+    EXPECT_EQ(error("BM_", {Int(0)}), 901);
+    EXPECT_EQ(error("BM_", {Int(3), Int(0)}), 901);
+    EXPECT_EQ(error("BM_", {Int(3), Int(1000000001)}), 901);
+    EXPECT_EQ(error("BM_", {Int(3), Str("")}), 901);
+    EXPECT_EQ(error("BM_", {Int(3), Bool(true)}), 901);
+
+    EXPECT_FALSE(ok("BM_", {Int(5)}).b);
+    EXPECT_EQ(ok("BM_LEN", {Int(5)}).i, 0);
+    EXPECT_EQ(ok("BM_RET", {Int(5)}).str, "");
+    EXPECT_EQ(error("BM_AT1", {Int(5)}), 901);
+    EXPECT_FALSE(ok("BM_NOT", {Int(5)}).b);
+    EXPECT_TRUE(ok("BM_", {Int(1)}).b);
+    EXPECT_FALSE(ok("BM_", {Int(1)}).b);
+}
+
+TEST_F(BitMaps, CombineFromOldContents) {
+    ok("BM_", {Int(1), Str(bytes({0x0F, 0xF0, 0xFF, 0x11}))});
+    ok("BM_", {Int(2), Str(bytes({0x3C, 0x3C}))});
+    EXPECT_TRUE(ok("BM_AND", {Int(1), Int(2), Int(3)}).b);
+    EXPECT_EQ(ok("BM_RET", {Int(3)}).str, bytes({0x0C, 0x30, 0xFF, 0x11}));
+    EXPECT_TRUE(ok("BM_XOR", {Int(1), Int(2), Int(3)}).b);  // into an existing map of the same size
+    EXPECT_EQ(ok("BM_RET", {Int(3)}).str, bytes({0x33, 0xCC, 0xFF, 0x11}));
+    EXPECT_TRUE(ok("BM_OR", {Int(1), Int(2), Int(2)}).b);  // into the shorter source: it takes a's size
+    EXPECT_EQ(ok("BM_RET", {Int(2)}).str, bytes({0x3F, 0xFC, 0xFF, 0x11}));
+    EXPECT_TRUE(ok("BM_AND", {Int(1), Int(2), Int(1)}).b);
+    EXPECT_EQ(ok("BM_RET", {Int(1)}).str, bytes({0x0F, 0xF0, 0xFF, 0x11}));
+    EXPECT_EQ(error("BM_AND", {Int(1), Int(9), Int(3)}), 901);
+    EXPECT_EQ(error("BM_AND", {Int(1), Int(2), Int(0)}), 901);
+
+    ok("BM_NOT", {Int(1)});
+    EXPECT_EQ(ok("BM_RET", {Int(1)}).str, bytes({0xF0, 0x0F, 0x00, 0xEE}));
+}
+
+TEST_F(BitMaps, NoMemoryForTheDestinationLeavesItEmpty) {
+    ok("BM_", {Int(1), Int(8)});
+    ok("BM_", {Int(2), Int(8)});
+    ok("BM_", {Int(3), Int(2)});
+    host().failAllocations(1);
+    EXPECT_FALSE(ok("BM_OR", {Int(1), Int(2), Int(3)}).b);
+    EXPECT_EQ(ok("BM_LEN", {Int(3)}).i, 0);
+    host().failAllocations(1);
+    EXPECT_FALSE(ok("BM_", {Int(1), Int(4)}).b);
+    EXPECT_EQ(ok("BM_LEN", {Int(1)}).i, 0);
+}
+
+TEST_F(BitMaps, SaveAndLoadRoundTrip) {
+    const std::string data = randomBytes(100003, 7);
+    ok("BM_", {Int(1), Str(data)});
+    ok("BM_SAVE", {Str(path("map.bin")), Int(1)});
+    EXPECT_EQ(readFile(path("map.bin")), data);
+    EXPECT_TRUE(ok("BM_LOAD", {Str(path("map.bin")), Int(2)}).b);
+    EXPECT_EQ(ok("BM_RET", {Int(2)}).str, data);
+
+    ok("BM_SAVE", {Str(path("empty.bin")), Int(9)});  // an empty slot saves an empty file
+    ASSERT_TRUE(fileExists(path("empty.bin")));
+    EXPECT_EQ(readFile(path("empty.bin")), "");
+    EXPECT_TRUE(ok("BM_LOAD", {Str(path("empty.bin")), Int(2)}).b);
+    EXPECT_EQ(ok("BM_LEN", {Int(2)}).i, 0);
+    EXPECT_EQ(ok("BM_RET", {Int(2)}).str, "");
+    EXPECT_TRUE(ok("BM_", {Int(2)}).b);  // a map of size 0 is still a map
+
+    EXPECT_EQ(error("BM_LOAD", {Str(path("missing.bin")), Int(2)}), 101);
+    EXPECT_EQ(error("BM_SAVE", {Str(path("no\\such\\dir.bin")), Int(1)}), 102);
+    EXPECT_EQ(libraryChannelsOpen(), 0);
+}
+
+TEST_F(BitMaps, FilesThatCannotBeMapsAreRefused) {
+    HANDLE f = CreateFileA(path("big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER end;
+    end.QuadPart = 1000000001;
+    SetFilePointerEx(f, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(f);
+    CloseHandle(f);
+    Result r = host().call("BM_LOAD", {Str(path("big.bin")), Int(1)});
+    EXPECT_EQ(r.message, "File too long");
+
+    // A read that falls short leaves no half-loaded map.
+    writeFile(path("short.bin"), randomBytes(5000, 3));
+    host().intercept = [](HostCallRecord& rec) {
+        if (rec.api == api::FileIO && static_cast<int32_t>(rec.arg4) == 1) {
+            rec.api = 0;  // answered here: nothing read
+            rec.arg1 = 0;
+        }
+    };
+    EXPECT_FALSE(ok("BM_LOAD", {Str(path("short.bin")), Int(1)}).b);
+    EXPECT_EQ(ok("BM_LEN", {Int(1)}).i, 0);
+    // A write that falls short is an error, not a silently cut file.
+    ok("BM_", {Int(2), Int(10)});
+    host().intercept = [](HostCallRecord& rec) {
+        if (rec.api == api::FileIO && static_cast<int32_t>(rec.arg4) == 3) {
+            rec.api = 0;
+            rec.arg1 = 4;
+        }
+    };
+    EXPECT_EQ(error("BM_SAVE", {Str(path("cut.bin")), Int(2)}), 102);
+    host().intercept = nullptr;
+    EXPECT_EQ(libraryChannelsOpen(), 0);
+}
+
+TEST_F(BitMaps, BitNumbersBeyondTheIntegerRange) {
+    // 268435457 bytes: the set bit is bit 2147483649.
+    const std::string file = path("huge.bin");
+    HANDLE f = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    LARGE_INTEGER last;
+    last.QuadPart = 268435456;
+    SetFilePointerEx(f, last, nullptr, FILE_BEGIN);
+    DWORD n;
+    const char one = 1;
+    WriteFile(f, &one, 1, &n, nullptr);
+    CloseHandle(f);
+    ASSERT_TRUE(ok("BM_LOAD", {Str(file), Int(1)}).b);
+    const Value at = ok("BM_AT1", {Int(1)});
+    EXPECT_EQ(at.type, 'N');
+    EXPECT_EQ(at.num, 2147483649.0);
+    ok("BM_SET", {Int(1), Int(2147483647), Bool(true)});
+    const Value lower = ok("BM_AT1", {Int(1), Int(2000000000)});
+    EXPECT_EQ(lower.type, 'I');
+    EXPECT_EQ(lower.i, 2147483647);
+    ok("BM_", {Int(1)});
+}
+
+TEST_F(BitMaps, SetBitInVariablesAndFields) {
+    host().setVar("s", Str(bytes({0})));
+    EXPECT_TRUE(ok("BM_SETBIT", {Ref("s"), Int(1), Bool(true)}).b);
+    EXPECT_EQ(host().var("s").str, bytes({1}));
+    EXPECT_TRUE(ok("BM_SETBIT", {Ref("s"), Int(1)}).b);
+    EXPECT_FALSE(ok("BM_SETBIT", {Ref("s"), Int(8)}).b);
+    EXPECT_EQ(error("BM_SETBIT", {Ref("s"), Int(9)}), 901);
+    EXPECT_EQ(error("BM_SETBIT", {Str("x"), Int(1)}), 901);
+    host().setVar("n", Int(3));
+    EXPECT_EQ(error("BM_SETBIT", {Ref("n"), Int(1)}), 901);
+    host().failNextLoad(12);
+    EXPECT_EQ(error("BM_SETBIT", {Ref("s"), Int(1)}), 182);
+
+    const int area = createTable(host(), path("flags"), {{"FLAGS", 'C', 4}});
+    appendRow(host(), area, {"@@@@"});
+    const std::string before = readFile(path("flags.DBF"));
+    EXPECT_TRUE(ok("BM_SETBIT", {Ref("FLAGS"), Int(15)}).b);  // '@' is 0x40
+    EXPECT_FALSE(ok("BM_SETBIT", {Ref("FLAGS"), Int(10), Bool(false)}).b);
+    EXPECT_TRUE(ok("BM_SETBIT", {Ref("FLAGS"), Int(9), Bool(true)}).b);
+    EXPECT_EQ(fieldText(host(), area, "FLAGS"), "@A@@");
+    std::string expect = before;
+    expect[expect.find("@@@@") + 1] = 'A';
+    EXPECT_EQ(readFile(path("flags.DBF")), expect);
+}
+
+TEST_F(BitMaps, UnloadFreesEveryMap) {
+    const size_t before = host().liveHandles().size();
+    for (int n : {1, 50, 100}) ok("BM_", {Int(n), Int(1000 * n)});
+    ok("BM_AND", {Int(1), Int(50), Int(7)});
+    EXPECT_EQ(host().liveHandles().size(), before + 4);
+    host().unload();
+    EXPECT_TRUE(host().liveHandles().empty());
+}
+
+// ---- the kernels themselves ----
+
+TEST(BitKernels, FastFormsAgreeWithThePlainDefinitions) {
+    if (!kv::bits::haveSse2()) GTEST_SKIP() << "no SSE2";
+    std::mt19937 rng(11);
+    std::vector<uint8_t> a(4096 + 64), b(4096 + 64), d1(4096 + 64), d2(4096 + 64);
+    std::vector<size_t> lengths;
+    for (size_t n = 0; n <= 200; ++n) lengths.push_back(n);
+    for (size_t n : {1023, 1024, 1025, 4000, 4096}) lengths.push_back(n);
+    for (size_t n : lengths) {
+        for (int align = 0; align < 16; align += (n > 200 ? 5 : 1)) {
+            for (auto& x : a) x = static_cast<uint8_t>(rng());
+            for (auto& x : b) x = static_cast<uint8_t>(rng());
+            const size_t oa = align, ob = (align * 7) % 16, od = (align * 3) % 16;
+            for (auto op : {kv::bits::Op::And, kv::bits::Op::Or, kv::bits::Op::Xor}) {
+                d1 = a, d2 = a;
+                kv::bits::plain::combine(op, d1.data() + od, a.data() + oa, b.data() + ob, n);
+                kv::bits::sse2::combine(op, d2.data() + od, a.data() + oa, b.data() + ob, n);
+                ASSERT_EQ(d1, d2) << n << " " << align;
+                // in place: the destination is the first source
+                std::vector<uint8_t> p1 = a, p2 = a;
+                kv::bits::plain::combine(op, p1.data() + oa, p1.data() + oa, b.data() + ob, n);
+                kv::bits::sse2::combine(op, p2.data() + oa, p2.data() + oa, b.data() + ob, n);
+                ASSERT_EQ(p1, p2) << n << " " << align;
+            }
+            d1 = a, d2 = a;
+            kv::bits::plain::invert(d1.data() + oa, n);
+            kv::bits::sse2::invert(d2.data() + oa, n);
+            ASSERT_EQ(d1, d2);
+        }
+    }
+}
+
+TEST(BitKernels, FirstSetBit) {
+    const uint8_t twoBytes[] = {0x00, 0x01};
+    EXPECT_EQ(kv::bits::firstSetBit(twoBytes, 2, 0), 8u);
+    EXPECT_EQ(kv::bits::firstSetBit(twoBytes, 2, 9), kv::bits::kNoBit);
+    EXPECT_EQ(kv::bits::firstSetBit(twoBytes, 2, 16), kv::bits::kNoBit);
+    EXPECT_EQ(kv::bits::firstSetBit(twoBytes, 0, 0), kv::bits::kNoBit);
+    const uint8_t high[] = {0x80};
+    EXPECT_EQ(kv::bits::plain::firstSetBit(high, 1, 7), 7u);
+
+    if (!kv::bits::haveSse2()) GTEST_SKIP() << "no SSE2";
+    std::mt19937 rng(5);
+    std::vector<uint8_t> buf(3000 + 16);
+    for (size_t n : {0, 1, 15, 16, 17, 63, 64, 65, 127, 200, 1000, 3000}) {
+        for (size_t align = 0; align < 16; ++align) {
+            std::fill(buf.begin(), buf.end(), 0);
+            uint8_t* p = buf.data() + align;
+            // A few scattered bits, then every start position of a stretch.
+            for (int k = 0; k < 3 && n; ++k) p[rng() % n] |= static_cast<uint8_t>(1u << (rng() % 8));
+            for (uint64_t from = 0; from <= uint64_t(n) * 8 + 1; from += (n > 200 ? 37 : 1))
+                ASSERT_EQ(kv::bits::sse2::firstSetBit(p, n, from), kv::bits::plain::firstSetBit(p, n, from))
+                    << n << " " << align << " " << from;
+            if (n) {  // a single set bit anywhere is found from the start
+                std::fill(buf.begin(), buf.end(), 0);
+                const size_t at = rng() % n;
+                p[at] = 0x10;
+                EXPECT_EQ(kv::bits::sse2::firstSetBit(p, n, 0), at * 8 + 4);
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kavro_test
