@@ -14,10 +14,6 @@ namespace kv::bits {
 
 namespace {
 
-// Above this size the result is written around the caches: it would only
-// push out what the next call needs.
-constexpr size_t kStreamingSize = size_t(8) << 20;
-
 inline uint8_t apply(Op op, uint8_t x, uint8_t y) {
     switch (op) {
         case Op::And: return x & y;
@@ -63,17 +59,14 @@ KV_SSE2_INLINE __m128i apply16(__m128i x, __m128i y) {
     else return _mm_xor_si128(x, y);
 }
 
-template <Op op, bool streaming>
+template <Op op>
 KV_SSE2_INLINE void combineAligned(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t blocks) {
     for (size_t k = 0; k < blocks; ++k, dst += 64, a += 64, b += 64) {
         __m128i r[4];
         for (int j = 0; j < 4; ++j)
             r[j] = apply16<op>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 16 * j)),
                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16 * j)));
-        for (int j = 0; j < 4; ++j) {
-            if constexpr (streaming) _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 16 * j), r[j]);
-            else _mm_store_si128(reinterpret_cast<__m128i*>(dst + 16 * j), r[j]);
-        }
+        for (int j = 0; j < 4; ++j) _mm_store_si128(reinterpret_cast<__m128i*>(dst + 16 * j), r[j]);
     }
 }
 
@@ -87,12 +80,7 @@ KV_SSE2 void combineSse2(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_
     plain::combine(op, dst, a, b, head);
     dst += head, a += head, b += head, n -= head;
     const size_t blocks = n / 64;
-    if (n >= kStreamingSize) {
-        combineAligned<op, true>(dst, a, b, blocks);
-        _mm_sfence();
-    } else {
-        combineAligned<op, false>(dst, a, b, blocks);
-    }
+    combineAligned<op>(dst, a, b, blocks);
     const size_t done = blocks * 64;
     plain::combine(op, dst + done, a + done, b + done, n - done);
 }

@@ -429,6 +429,7 @@ Result Host::call(const std::string& function, std::vector<Value> args) {
             slot.value.type = 'C';
             slot.value.length = static_cast<uint32_t>(args[k].i);
             slot.value.handle = args[k].handle;
+            frame.lent.push_back(args[k].handle);
             continue;
         }
         if (!toHost(args[k], slot.value)) {
@@ -654,8 +655,17 @@ void Host::answer(HostCallRecord& r) {
             const auto* hv = reinterpret_cast<const HostValue*>(r.arg1);
             bool isParam = false;
             for (auto& [h, g] : f.params) isParam |= (hv->handle == h);
+            bool lent = false;
+            for (MemHandle h : f.lent) lent |= (hv->handle == h);
             const bool character = hv->type == 'C' || hv->type == 'H';
-            f.result = fromHost(*hv, character && !isParam);
+            f.hasResult = true;
+            if (character && lent && handles_->slot[hv->handle]) {
+                // The caller's own handle comes back as it is, not copied:
+                // big arguments must not cost the host a copy.
+                f.result = HandleArg(hv->handle, hv->length);
+                return;
+            }
+            f.result = fromHost(*hv, character && !isParam && !lent);
             f.hasResult = true;
             return;
         }

@@ -161,6 +161,7 @@ public:
         int error = 0;
         std::string message;
         std::vector<std::pair<MemHandle, word_t>> params;  // handle, its Win32 block
+        std::vector<MemHandle> lent;  // parameters already in a caller's handle (HandleArg): never taken
     };
     Frame& frame() { return frames_.back(); }
     // Answers the record with a host error: the library unwinds.

@@ -14,7 +14,7 @@ namespace plain {
 void mapBytes(uint8_t* p, size_t n, const uint8_t table[256]);
 }
 
-// Eight bytes a load, any table.
+// Four bytes a load, any table.
 namespace wide {
 void mapBytes(uint8_t* p, size_t n, const uint8_t table[256]);
 }
