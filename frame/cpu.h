@@ -5,5 +5,8 @@
 namespace kv {
 
 bool cpuHasSse2();
+// AVX-512 with byte permutes (F, BW, VBMI), and a system that saves the
+// registers it needs across thread switches.
+bool cpuHasAvx512Vbmi();
 
 }  // namespace kv

@@ -1,6 +1,7 @@
 #include <random>
 
 #include "tests/files_support.h"
+#include "frame/cpu.h"
 #include "text/bytemap.h"
 
 namespace kavro_test {
@@ -135,7 +136,7 @@ TEST(ByteMapKernels, FastFormsAgreeWithThePlainDefinition) {
         for (int c = 0; c < 256; ++c) table[c] = static_cast<uint8_t>(c);
         const int changes = round < 20 ? round % (kv::text::sse2::kMaxChanged + 1) : 256;
         for (int k = 0; k < changes; ++k) table[rng() % (round % 2 ? 8 : 256)] = static_cast<uint8_t>(rng());
-        for (size_t n : {0, 1, 7, 8, 9, 15, 16, 17, 63, 64, 65, 100, 1000, 2048}) {
+        for (size_t n : {0, 1, 7, 8, 9, 15, 16, 17, 63, 64, 65, 100, 255, 256, 257, 1000, 2048}) {
             for (size_t align = 0; align < 16; align += 3) {
                 for (auto& x : buf) x = round % 2 ? static_cast<uint8_t>(rng() % 8) : static_cast<uint8_t>(rng());
                 a = buf, b = buf;
@@ -145,6 +146,11 @@ TEST(ByteMapKernels, FastFormsAgreeWithThePlainDefinition) {
                 b = buf;
                 kv::text::mapBytes(b.data() + align, n, table);
                 ASSERT_EQ(a, b) << round << " " << n;
+                if (kv::cpuHasAvx512Vbmi()) {
+                    b = buf;
+                    kv::text::avx512::mapBytes(b.data() + align, n, table);
+                    ASSERT_EQ(a, b) << round << " " << n;
+                }
                 b = buf;
                 if (kv::text::sse2::mapBytesSparse(b.data() + align, n, table)) {
                     ASSERT_EQ(a, b) << round << " " << n;

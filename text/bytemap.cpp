@@ -1,6 +1,7 @@
 #include "text/bytemap.h"
 
 #include <emmintrin.h>
+#include <immintrin.h>
 
 #include <cstring>
 
@@ -70,7 +71,24 @@ KV_SSE2 bool sse2::mapBytesSparse(uint8_t* p, size_t n, const uint8_t table[256]
     return true;
 }
 
+// The two halves of the table sit in four registers; each byte's lowest
+// seven bits pick from one half and its top bit says which half.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"), force_align_arg_pointer)) void avx512::mapBytes(
+    uint8_t* p, size_t n, const uint8_t table[256]) {
+    const __m512i t0 = _mm512_loadu_si512(table), t1 = _mm512_loadu_si512(table + 64);
+    const __m512i t2 = _mm512_loadu_si512(table + 128), t3 = _mm512_loadu_si512(table + 192);
+    size_t i = 0;
+    for (; n - i >= 64; i += 64) {
+        const __m512i x = _mm512_loadu_si512(p + i);
+        const __m512i low = _mm512_permutex2var_epi8(t0, x, t1);
+        const __m512i high = _mm512_permutex2var_epi8(t2, x, t3);
+        _mm512_storeu_si512(p + i, _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), low, high));
+    }
+    plain::mapBytes(p + i, n - i, table);
+}
+
 void mapBytes(uint8_t* p, size_t n, const uint8_t table[256]) {
+    if (n >= 256 && cpuHasAvx512Vbmi()) return avx512::mapBytes(p, n, table);
     if (n >= 64 && cpuHasSse2() && sse2::mapBytesSparse(p, n, table)) return;
     wide::mapBytes(p, n, table);
 }
