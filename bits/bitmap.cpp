@@ -45,15 +45,21 @@ bool allocBitMap(int n, uint32_t size) {
     return true;
 }
 
-// Reads, sets (mode 1) or clears (other modes from 0) one bit; gives its value afterwards.
-bool bitMapBit(int32_t n, int32_t bit, int mode) {
-    mapNumber(n);
-    if (bit < 1 || uint64_t(bit) > bitsOf(n)) fail(err::BadArgument);
-    uint8_t& byte = bytesOf(n)[(bit - 1) / 8];
+// Reads (mode below 0), sets (mode 1) or clears (other modes) bit number
+// `bit` (from 1) of `bytes`, which holds `size` bytes; gives its value
+// afterwards. A bit outside the bytes is error 901.
+bool touchBit(uint8_t* bytes, uint32_t size, int32_t bit, int mode) {
+    if (bit < 1 || uint64_t(bit) > uint64_t(size) * 8) fail(err::BadArgument);
+    uint8_t& byte = bytes[(bit - 1) / 8];
     const auto mask = static_cast<uint8_t>(1u << ((bit - 1) % 8));
     if (mode == 1) byte |= mask;
     else if (mode >= 0) byte &= static_cast<uint8_t>(~mask);
     return (byte & mask) != 0;
+}
+
+bool bitMapBit(int32_t n, int32_t bit, int mode) {
+    mapNumber(n);
+    return touchBit(bytesOf(n), gMaps[n].size, bit, mode);
 }
 
 // dest = a op b over a's size: bytes of a past b's end are copied. Works from
@@ -210,14 +216,9 @@ void BM_SETBIT(ParamBlock* pb) {
     if (HostLoad(&loc, &v.v) != 0) fail(err::NoMemory);
     if (v.v.type != 'C') fail(err::BadArgument);
     const Bytes s = v.bytes();
-    const int32_t bit = a.integer(2);
-    if (bit < 1 || uint64_t(bit) > uint64_t(s.size) * 8) fail(err::BadArgument);
-    uint8_t& byte = s.data[(bit - 1) / 8];
-    const auto mask = static_cast<uint8_t>(1u << ((bit - 1) % 8));
-    if (a.count() < 3) return retLogical((byte & mask) != 0);
+    if (a.count() < 3) return retLogical(touchBit(s.data, s.size, a.integer(2), -1));
     if (a.type(3) != 'L') fail(err::BadArgument);
-    if (a.logical(3)) byte |= mask;
-    else byte &= static_cast<uint8_t>(~mask);
+    touchBit(s.data, s.size, a.integer(2), a.logical(3) ? 1 : 0);
     if (loc.where == -1) HostStore(&loc, &v.v);
     else HostFieldStore(&loc, &v.v);
     retLogical(a.logical(3));

@@ -16,12 +16,6 @@ protected:
     }
 };
 
-std::string randomBytes(size_t n, uint32_t seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s) c = static_cast<char>(rng());
-    return s;
-}
 
 TEST_F(BitMaps, SingleBitsAndScan) {
     EXPECT_TRUE(ok("BM_", {Int(1), Int(2)}).b);

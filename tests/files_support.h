@@ -2,6 +2,7 @@
 // table with a character field NAME and a memo field NOTES in it.
 #pragma once
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,13 @@
 #include "tests/support.h"
 
 namespace kavro_test {
+
+inline std::string randomBytes(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(rng());
+    return s;
+}
 
 class FileTest : public HostTest {
 protected:

@@ -9,12 +9,6 @@ namespace {
 
 using Translation = FileTest;
 
-std::string randomBytes(size_t n, uint32_t seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s) c = static_cast<char>(rng());
-    return s;
-}
 
 // What the forward table of "abc" -> "xyz" makes of a string.
 std::string abcToXyz(std::string s) {
