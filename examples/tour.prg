@@ -17,3 +17,19 @@
 ? AC_SETD0({^2000-01-01})
 ? AC_C2D(CHR(0) + CHR(0))
 ? AC_SETD0({^1980-01-01})
+
+* Bit maps: numbered sets of flags held by the library.
+? BM_(1, 2)
+? BM_SET(1, 9, .T.)
+? BM_RET(1)
+? BM_AT1(1)
+? BM_LEN(1)
+? BM_(1)
+* Translation tables: a byte-for-byte recoding and its reverse.
+= TRANS_SET("abc", "xyz")
+? TRANS_S("abcd")
+? TRANS_S("xyzd", .T.)
+? TRANS_TBL(2)
+= TRANS_SET("", "")
+* The word scanner's delimiters: space, carriage return, line feed, tab.
+? MW_DLM()

@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
     int failures = 0;
     try {
         Host host(opts);
+        host.holdHandles(true);  // bit maps live in handles from call to call
         host.onViolation = [&](const std::string& what) {
             std::printf("host: %s\n", what.c_str());
             ++failures;
