@@ -19,7 +19,7 @@ constexpr uint32_t kMaxDelimiters = 255;
 constexpr uint8_t kDefaultDelimiters[] = {' ', 13, 10, 9};
 
 struct WordScanner {
-    uint8_t delimiters[kMaxDelimiters] = {' ', 13, 10, 9};
+    uint8_t delimiters[kMaxDelimiters] = {};
     uint32_t delimiterCount = 4;
     bool isDelimiter[256] = {};
     uint32_t maxWordLength = kMinWordLength;
@@ -69,9 +69,10 @@ void scanWords() {
                 base = s.consumed - s.bufferIndex;  // unexamined bytes are still in the buffer
             } else {
                 const uint32_t left = s.memoLength - s.consumed;
+                const uint32_t want = left < kBlockSize ? left : kBlockSize;
                 s.bufferIndex = 0;
-                s.bufferFill = HostFileIO(s.channel, s.readBuffer, left < kBlockSize ? left : kBlockSize, 1);
-                if (s.bufferFill > kBlockSize) s.bufferFill = kBlockSize;
+                s.bufferFill = HostFileIO(s.channel, s.readBuffer, want, 1);
+                if (s.bufferFill > want) s.bufferFill = want;  // never past what was asked for
                 if (s.bufferFill == 0) break;
                 base = s.consumed;
             }
