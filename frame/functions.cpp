@@ -1,12 +1,16 @@
 // The function table handed to the host: every family's rows, with the load
 // and unload entries last.
+#include "bits/checksum.h"
+#include "bits/cipher.h"
 #include "convert/convert.h"
+#include "convert/numeric.h"
 #include "frame/dispatch.h"
 #include "frame/lifecycle.h"
 #include "frame/table.h"
 
 namespace {
-constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::lifecycle::kRows);
+constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::convert::kNumericRows, kv::bits::kCipherRows,
+                                        kv::bits::kChecksumRows, kv::lifecycle::kRows);
 }  // namespace
 
 constinit FoxTableHeader gFoxTable = {0, static_cast<int16_t>(gEntries.size()), gEntries.data()};

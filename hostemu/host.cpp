@@ -1,5 +1,6 @@
 #include "hostemu/host.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -410,6 +411,7 @@ Result Host::call(const std::string& function, std::vector<Value> args) {
             slot.value.type = 'C';
             slot.value.length = static_cast<uint32_t>(args[k].i);
             slot.value.handle = args[k].handle;
+            frame.borrowed.push_back(args[k].handle);
             continue;
         }
         if (!toHost(args[k], slot.value)) {
@@ -620,6 +622,13 @@ void Host::answer(HostCallRecord& r) {
             bool isParam = false;
             for (auto& [h, g] : f.params) isParam |= (hv->handle == h);
             const bool character = hv->type == 'C' || hv->type == 'H';
+            // A HandleArg parameter returned as it is (changed in place) stays
+            // the caller's: the result names the same handle, uncopied.
+            if (character && std::find(f.borrowed.begin(), f.borrowed.end(), hv->handle) != f.borrowed.end()) {
+                f.result = HandleArg(hv->handle, hv->length);
+                f.hasResult = true;
+                return;
+            }
             f.result = fromHost(*hv, character && !isParam);
             f.hasResult = true;
             return;

@@ -141,6 +141,7 @@ public:
         int error = 0;
         std::string message;
         std::vector<std::pair<MemHandle, word_t>> params;  // handle, its Win32 block
+        std::vector<MemHandle> borrowed;                    // handles of HandleArg parameters
     };
     Frame& frame() { return frames_.back(); }
     // Answers the record with a host error: the library unwinds.

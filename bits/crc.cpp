@@ -1,0 +1,173 @@
+// CRC-32 three ways: the byte loop that defines it, slicing by eight bytes
+// through tables built at compile time, and folding 64 bytes at a time with
+// carry-less multiply where the processor has it (chosen once, at run time,
+// so that the library still runs on processors without it).
+#include "bits/crc.h"
+
+#include <cpuid.h>
+#include <immintrin.h>
+
+#include <cstring>
+
+namespace kv::bits {
+
+namespace {
+
+constexpr uint32_t kPoly = 0xEDB88320;
+
+struct Tables {
+    uint32_t t[8][256];
+};
+
+// t[0] is the byte table; t[k][b] is t[0][b] carried through k more zero bytes.
+constexpr Tables makeTables() {
+    Tables T{};
+    for (uint32_t b = 0; b < 256; ++b) {
+        uint32_t c = b;
+        for (int k = 0; k < 8; ++k) c = (c & 1) ? kPoly ^ (c >> 1) : c >> 1;
+        T.t[0][b] = c;
+    }
+    for (int k = 1; k < 8; ++k)
+        for (uint32_t b = 0; b < 256; ++b) T.t[k][b] = (T.t[k - 1][b] >> 8) ^ T.t[0][T.t[k - 1][b] & 0xFF];
+    return T;
+}
+
+constexpr Tables kTables = makeTables();
+static_assert(kTables.t[0][1] == 0x77073096);
+
+// x^n modulo the polynomial, bit-reflected and shifted left by one: the
+// multipliers that move a 64-bit lane n bits further down the message.
+constexpr uint64_t foldConstant(int n) {
+    uint32_t r = 0x80000000;  // x^0, reflected
+    for (int k = 0; k < n; ++k) r = (r & 1) ? (r >> 1) ^ kPoly : r >> 1;
+    return uint64_t{r} << 1;
+}
+
+constexpr uint64_t k512lo = foldConstant(4 * 128 + 32), k512hi = foldConstant(4 * 128 - 32);
+constexpr uint64_t k128lo = foldConstant(128 + 32), k128hi = foldConstant(128 - 32);
+constexpr uint64_t k64 = foldConstant(64);
+static_assert(k512lo == 0x154442bd4 && k512hi == 0x1c6e41596);
+static_assert(k128lo == 0x1751997d0 && k128hi == 0x0ccaa009e && k64 == 0x163cd6124);
+// Barrett reduction: the polynomial with its x^32 term, and floor(x^64 / P), both reflected.
+constexpr uint64_t kPolyFull = 0x1DB710641, kMu = 0x1F7011641;
+
+// x's two lanes moved 128 or 512 bits on, added to the next block d.
+__attribute__((target("pclmul,sse4.1"))) inline __m128i fold(__m128i x, __m128i k, __m128i d) {
+    return _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x00), _mm_clmulepi64_si128(x, k, 0x11)), d);
+}
+
+__attribute__((target("pclmul,sse4.1"))) inline __m128i load(const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// The register after n bytes, n >= 64 and a multiple of 16.
+__attribute__((target("pclmul,sse4.1"), force_align_arg_pointer))
+uint32_t foldBlocks(uint32_t reg, const uint8_t* p, size_t n) {
+    const __m128i k512 = _mm_set_epi64x(static_cast<long long>(k512hi), static_cast<long long>(k512lo));
+    const __m128i k128 = _mm_set_epi64x(static_cast<long long>(k128hi), static_cast<long long>(k128lo));
+    __m128i x0 = _mm_xor_si128(load(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
+    __m128i x1 = load(p + 16), x2 = load(p + 32), x3 = load(p + 48);
+    p += 64;
+    n -= 64;
+    for (; n >= 64; p += 64, n -= 64) {
+        x0 = fold(x0, k512, load(p));
+        x1 = fold(x1, k512, load(p + 16));
+        x2 = fold(x2, k512, load(p + 32));
+        x3 = fold(x3, k512, load(p + 48));
+    }
+    __m128i x = fold(fold(fold(x0, k128, x1), k128, x2), k128, x3);
+    for (; n >= 16; p += 16, n -= 16) x = fold(x, k128, load(p));
+
+    // 128 bits to 64 (appending the 32 zero bits the CRC implies), then to 32.
+    const __m128i mask32 = _mm_set_epi32(0, 0, 0, -1);
+    x = _mm_xor_si128(_mm_srli_si128(x, 8), _mm_clmulepi64_si128(x, k128, 0x10));
+    const __m128i k64v = _mm_set_epi64x(0, static_cast<long long>(k64));
+    x = _mm_xor_si128(_mm_srli_si128(x, 4), _mm_clmulepi64_si128(_mm_and_si128(x, mask32), k64v, 0x00));
+    const __m128i barrett = _mm_set_epi64x(static_cast<long long>(kMu), static_cast<long long>(kPolyFull));
+    __m128i t = _mm_clmulepi64_si128(_mm_and_si128(x, mask32), barrett, 0x10);
+    t = _mm_clmulepi64_si128(_mm_and_si128(t, mask32), barrett, 0x00);
+    return static_cast<uint32_t>(_mm_extract_epi32(_mm_xor_si128(x, t), 1));
+}
+
+// a * b modulo the polynomial, both reflected.
+uint32_t multiplyModP(uint32_t a, uint32_t b) {
+    uint32_t product = 0;
+    for (uint32_t m = 0x80000000; m; m >>= 1) {
+        if (a & m) product ^= b;
+        b = (b & 1) ? (b >> 1) ^ kPoly : b >> 1;
+    }
+    return product;
+}
+
+// x^(8n) modulo the polynomial, reflected.
+uint32_t shiftBytes(uint64_t n) {
+    uint32_t result = 0x80000000, power = 0x00800000;  // x^0, x^8
+    for (; n; n >>= 1) {
+        if (n & 1) result = multiplyModP(power, result);
+        power = multiplyModP(power, power);
+    }
+    return result;
+}
+
+}  // namespace
+
+uint32_t crcRegisterBytewise(uint32_t reg, const uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n; ++i) reg = kTables.t[0][(reg ^ p[i]) & 0xFF] ^ (reg >> 8);
+    return reg;
+}
+
+uint32_t crcRegisterSliced(uint32_t reg, const uint8_t* p, size_t n) {
+    const auto& t = kTables.t;
+    for (; n >= 8; p += 8, n -= 8) {
+        uint32_t a, b;
+        std::memcpy(&a, p, 4);
+        std::memcpy(&b, p + 4, 4);
+        a ^= reg;
+        reg = t[7][a & 0xFF] ^ t[6][(a >> 8) & 0xFF] ^ t[5][(a >> 16) & 0xFF] ^ t[4][a >> 24] ^
+              t[3][b & 0xFF] ^ t[2][(b >> 8) & 0xFF] ^ t[1][(b >> 16) & 0xFF] ^ t[0][b >> 24];
+    }
+    return crcRegisterBytewise(reg, p, n);
+}
+
+uint32_t crcRegisterFolded(uint32_t reg, const uint8_t* p, size_t n) {
+    if (n >= 64) {
+        const size_t blocks = n & ~size_t{15};
+        reg = foldBlocks(reg, p, blocks);
+        p += blocks;
+        n -= blocks;
+    }
+    return crcRegisterSliced(reg, p, n);
+}
+
+bool hasCarrylessMultiply() {
+    static const bool has = [] {
+        unsigned a, b, c, d;
+        if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+        return (c & bit_PCLMUL) && (c & bit_SSE4_1) && (d & bit_SSE2);
+    }();
+    return has;
+}
+
+uint32_t Crc32(uint32_t start, const void* bytes, size_t length) {
+    if (!bytes) return 0;
+    const auto* p = static_cast<const uint8_t*>(bytes);
+    const uint32_t reg = hasCarrylessMultiply() ? crcRegisterFolded(~start, p, length) : crcRegisterSliced(~start, p, length);
+    return ~reg;
+}
+
+// The CRC register is linear in its start: continuing from c gives the CRC
+// from zero plus c moved on by `length` bytes. So each word costs a few
+// multiplications instead of another pass over the bytes.
+void CrcStretch(const void* bytes, size_t length, uint8_t* out, size_t n, uint32_t seed) {
+    const uint32_t fromZero = Crc32(0, bytes, length);
+    const uint32_t shift = shiftBytes(length);
+    uint32_t c = seed;
+    for (size_t at = 0; at < n; at += 4) {
+        c = bytes ? fromZero ^ multiplyModP(shift, c) : 0;
+        uint8_t word[4];
+        std::memcpy(word, &c, 4);  // little-endian
+        std::memcpy(out + at, word, n - at < 4 ? n - at : 4);
+    }
+}
+
+}  // namespace kv::bits
