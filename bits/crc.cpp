@@ -1,7 +1,8 @@
-// CRC-32 three ways: the byte loop that defines it, slicing by eight bytes
-// through tables built at compile time, and folding 64 bytes at a time with
-// carry-less multiply where the processor has it (chosen once, at run time,
-// so that the library still runs on processors without it).
+// CRC-32 four ways: the byte loop that defines it, slicing by eight bytes
+// through tables built at compile time, and folding with carry-less multiply
+// 64 bytes a step, or 256 with the 512-bit form, where the processor has it.
+// The way is chosen once, at run time, so that the library still runs on
+// processors without these instructions.
 #include "bits/crc.h"
 
 #include <cpuid.h>
@@ -43,39 +44,38 @@ constexpr uint64_t foldConstant(int n) {
     return uint64_t{r} << 1;
 }
 
-constexpr uint64_t k512lo = foldConstant(4 * 128 + 32), k512hi = foldConstant(4 * 128 - 32);
-constexpr uint64_t k128lo = foldConstant(128 + 32), k128hi = foldConstant(128 - 32);
+// A pair of them moves a 128-bit lane `bits` further: the low half by
+// x^(bits+32), the high half by x^(bits-32).
+struct FoldPair {
+    uint64_t lo, hi;
+};
+constexpr FoldPair foldBy(int bits) { return {foldConstant(bits + 32), foldConstant(bits - 32)}; }
+
+static_assert(foldBy(512).lo == 0x154442bd4 && foldBy(512).hi == 0x1c6e41596);
+static_assert(foldBy(128).lo == 0x1751997d0 && foldBy(128).hi == 0x0ccaa009e);
 constexpr uint64_t k64 = foldConstant(64);
-static_assert(k512lo == 0x154442bd4 && k512hi == 0x1c6e41596);
-static_assert(k128lo == 0x1751997d0 && k128hi == 0x0ccaa009e && k64 == 0x163cd6124);
+static_assert(k64 == 0x163cd6124);
 // Barrett reduction: the polynomial with its x^32 term, and floor(x^64 / P), both reflected.
 constexpr uint64_t kPolyFull = 0x1DB710641, kMu = 0x1F7011641;
 
-// x's two lanes moved 128 or 512 bits on, added to the next block d.
-__attribute__((target("pclmul,sse4.1"))) inline __m128i fold(__m128i x, __m128i k, __m128i d) {
+#define KAVRO_CLMUL __attribute__((target("pclmul,sse4.1")))
+#define KAVRO_CLMUL_WIDE __attribute__((target("avx512f,vpclmulqdq,pclmul,sse4.1")))
+
+KAVRO_CLMUL inline __m128i pair(FoldPair k) {
+    return _mm_set_epi64x(static_cast<long long>(k.hi), static_cast<long long>(k.lo));
+}
+
+// x's two halves moved on by the pair k, added to the block d.
+KAVRO_CLMUL inline __m128i fold(__m128i x, __m128i k, __m128i d) {
     return _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x00), _mm_clmulepi64_si128(x, k, 0x11)), d);
 }
 
-__attribute__((target("pclmul,sse4.1"))) inline __m128i load(const uint8_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
+KAVRO_CLMUL inline __m128i load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 
-// The register after n bytes, n >= 64 and a multiple of 16.
-__attribute__((target("pclmul,sse4.1"), force_align_arg_pointer))
-uint32_t foldBlocks(uint32_t reg, const uint8_t* p, size_t n) {
-    const __m128i k512 = _mm_set_epi64x(static_cast<long long>(k512hi), static_cast<long long>(k512lo));
-    const __m128i k128 = _mm_set_epi64x(static_cast<long long>(k128hi), static_cast<long long>(k128lo));
-    __m128i x0 = _mm_xor_si128(load(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
-    __m128i x1 = load(p + 16), x2 = load(p + 32), x3 = load(p + 48);
-    p += 64;
-    n -= 64;
-    for (; n >= 64; p += 64, n -= 64) {
-        x0 = fold(x0, k512, load(p));
-        x1 = fold(x1, k512, load(p + 16));
-        x2 = fold(x2, k512, load(p + 32));
-        x3 = fold(x3, k512, load(p + 48));
-    }
-    __m128i x = fold(fold(fold(x0, k128, x1), k128, x2), k128, x3);
+// Folds the remaining 16-byte blocks into x (n a multiple of 16), then
+// reduces the 128 bits to the 32-bit register.
+KAVRO_CLMUL uint32_t finish(__m128i x, const uint8_t* p, size_t n) {
+    const __m128i k128 = pair(foldBy(128));
     for (; n >= 16; p += 16, n -= 16) x = fold(x, k128, load(p));
 
     // 128 bits to 64 (appending the 32 zero bits the CRC implies), then to 32.
@@ -87,6 +87,60 @@ uint32_t foldBlocks(uint32_t reg, const uint8_t* p, size_t n) {
     __m128i t = _mm_clmulepi64_si128(_mm_and_si128(x, mask32), barrett, 0x10);
     t = _mm_clmulepi64_si128(_mm_and_si128(t, mask32), barrett, 0x00);
     return static_cast<uint32_t>(_mm_extract_epi32(_mm_xor_si128(x, t), 1));
+}
+
+// The register after n bytes, n >= 64 and a multiple of 16: four 128-bit
+// lanes, each folded 512 bits on per step.
+KAVRO_CLMUL __attribute__((force_align_arg_pointer)) uint32_t foldBlocks(uint32_t reg, const uint8_t* p, size_t n) {
+    const __m128i k512 = pair(foldBy(512)), k128 = pair(foldBy(128));
+    __m128i x0 = _mm_xor_si128(load(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
+    __m128i x1 = load(p + 16), x2 = load(p + 32), x3 = load(p + 48);
+    p += 64;
+    n -= 64;
+    for (; n >= 64; p += 64, n -= 64) {
+        x0 = fold(x0, k512, load(p));
+        x1 = fold(x1, k512, load(p + 16));
+        x2 = fold(x2, k512, load(p + 32));
+        x3 = fold(x3, k512, load(p + 48));
+    }
+    return finish(fold(fold(fold(x0, k128, x1), k128, x2), k128, x3), p, n);
+}
+
+KAVRO_CLMUL_WIDE inline __m512i wide(FoldPair k) {
+    const auto lo = static_cast<long long>(k.lo), hi = static_cast<long long>(k.hi);
+    return _mm512_set_epi64(hi, lo, hi, lo, hi, lo, hi, lo);
+}
+
+KAVRO_CLMUL_WIDE inline __m512i foldWide(__m512i x, __m512i k, __m512i d) {
+    return _mm512_ternarylogic_epi64(_mm512_clmulepi64_epi128(x, k, 0x00), _mm512_clmulepi64_epi128(x, k, 0x11), d,
+                                     0x96);  // three-way XOR
+}
+
+KAVRO_CLMUL_WIDE inline __m512i loadWide(const uint8_t* p) { return _mm512_loadu_si512(p); }
+
+// The same with sixteen 128-bit lanes in four 512-bit registers, 256 bytes a
+// step; n >= 256 and a multiple of 16.
+KAVRO_CLMUL_WIDE __attribute__((force_align_arg_pointer)) uint32_t foldBlocksWide(uint32_t reg, const uint8_t* p,
+                                                                                  size_t n) {
+    const __m512i k2048 = wide(foldBy(2048)), k512 = wide(foldBy(512));
+    __m512i x0 = _mm512_xor_si512(loadWide(p), _mm512_zextsi128_si512(_mm_cvtsi32_si128(static_cast<int>(reg))));
+    __m512i x1 = loadWide(p + 64), x2 = loadWide(p + 128), x3 = loadWide(p + 192);
+    p += 256;
+    n -= 256;
+    for (; n >= 256; p += 256, n -= 256) {
+        x0 = foldWide(x0, k2048, loadWide(p));
+        x1 = foldWide(x1, k2048, loadWide(p + 64));
+        x2 = foldWide(x2, k2048, loadWide(p + 128));
+        x3 = foldWide(x3, k2048, loadWide(p + 192));
+    }
+    __m512i x = foldWide(foldWide(foldWide(x0, k512, x1), k512, x2), k512, x3);
+    for (; n >= 64; p += 64, n -= 64) x = foldWide(x, k512, loadWide(p));
+    // The four lanes into the last one.
+    alignas(64) __m128i lane[4];
+    _mm512_store_si512(lane, x);
+    const __m128i last =
+        fold(lane[0], pair(foldBy(384)), fold(lane[1], pair(foldBy(256)), fold(lane[2], pair(foldBy(128)), lane[3])));
+    return finish(last, p, n);
 }
 
 // a * b modulo the polynomial, both reflected.
@@ -139,20 +193,49 @@ uint32_t crcRegisterFolded(uint32_t reg, const uint8_t* p, size_t n) {
     return crcRegisterSliced(reg, p, n);
 }
 
-bool hasCarrylessMultiply() {
-    static const bool has = [] {
-        unsigned a, b, c, d;
-        if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
-        return (c & bit_PCLMUL) && (c & bit_SSE4_1) && (d & bit_SSE2);
-    }();
-    return has;
+uint32_t crcRegisterFoldedWide(uint32_t reg, const uint8_t* p, size_t n) {
+    if (n < 256) return crcRegisterFolded(reg, p, n);
+    const size_t blocks = n & ~size_t{15};
+    reg = foldBlocksWide(reg, p, blocks);
+    return crcRegisterSliced(reg, p + blocks, n - blocks);
 }
+
+namespace {
+
+enum class Way { Sliced, Folded, FoldedWide };
+
+KAVRO_CLMUL_WIDE bool osKeepsWideRegisters() {
+    // XMM, YMM, the mask registers and both halves of the ZMM registers.
+    return (_xgetbv(0) & 0xE6) == 0xE6;
+}
+
+Way bestWay() {
+    static const Way way = [] {
+        unsigned a, b, c, d;
+        if (!__get_cpuid(1, &a, &b, &c, &d)) return Way::Sliced;
+        if (!(c & bit_PCLMUL) || !(c & bit_SSE4_1) || !(d & bit_SSE2)) return Way::Sliced;
+        unsigned a7, b7, c7, d7;
+        if ((c & bit_OSXSAVE) && __get_cpuid_count(7, 0, &a7, &b7, &c7, &d7) && (b7 & bit_AVX512F) &&
+            (c7 & bit_VPCLMULQDQ) && osKeepsWideRegisters())
+            return Way::FoldedWide;
+        return Way::Folded;
+    }();
+    return way;
+}
+
+}  // namespace
+
+bool hasCarrylessMultiply() { return bestWay() != Way::Sliced; }
+bool hasWideCarrylessMultiply() { return bestWay() == Way::FoldedWide; }
 
 uint32_t Crc32(uint32_t start, const void* bytes, size_t length) {
     if (!bytes) return 0;
     const auto* p = static_cast<const uint8_t*>(bytes);
-    const uint32_t reg = hasCarrylessMultiply() ? crcRegisterFolded(~start, p, length) : crcRegisterSliced(~start, p, length);
-    return ~reg;
+    switch (bestWay()) {
+        case Way::FoldedWide: return ~crcRegisterFoldedWide(~start, p, length);
+        case Way::Folded: return ~crcRegisterFolded(~start, p, length);
+        default: return ~crcRegisterSliced(~start, p, length);
+    }
 }
 
 // The CRC register is linear in its start: continuing from c gives the CRC

@@ -66,6 +66,9 @@ TEST(Crc32Ways, AllWaysAgreeAtEveryLengthAndAlignment) {
         if (hasCarrylessMultiply()) {
             ASSERT_EQ(crcRegisterFolded(reg, p, n), want) << n << " at " << at;
         }
+        if (hasWideCarrylessMultiply()) {
+            ASSERT_EQ(crcRegisterFoldedWide(reg, p, n), want) << n << " at " << at;
+        }
         ASSERT_EQ(Crc32(~reg, p, n), ~want);
     }
     EXPECT_EQ(Crc32(5, nullptr, 0), 0u);
