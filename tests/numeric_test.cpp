@@ -174,6 +174,17 @@ TEST_F(Numeric, StringOperationsKeepTheFirstStringsLength) {
         }
 }
 
+// A string the host already holds in a handle comes back as that same handle,
+// changed in place, and stays the host's.
+TEST_F(Numeric, InPlaceResultsKeepTheHostsHandle) {
+    const MemHandle h = host().allocHandle("\x0F\xF0\x00", 3);
+    host().keepHandle(h);
+    const Value r = ok("NS_S_NOT", {HandleArg(h, 3)});
+    EXPECT_EQ(r.handle, h);
+    EXPECT_EQ(host().handleBytes(h, 3), bytes({0xF0, 0x0F, 0xFF}));
+    host().freeHandle(h);
+}
+
 TEST(NumberToUnsigned32, AcceptsOnlyWholeNumbersInRange) {
     using kv::convert::NumberToUnsigned32;
     EXPECT_EQ(NumberToUnsigned32(0.0), 0u);
