@@ -13,12 +13,6 @@ namespace {
 using namespace kv::bits;
 using Checksum = HostTest;
 
-std::string randomBytes(std::mt19937& rng, size_t n) {
-    std::string s(n, 0);
-    for (char& c : s) c = static_cast<char>(rng());
-    return s;
-}
-
 uint32_t crcBytewise(uint32_t start, const std::string& s) {
     return ~crcRegisterBytewise(~start, reinterpret_cast<const uint8_t*>(s.data()), s.size());
 }

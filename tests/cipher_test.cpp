@@ -13,12 +13,6 @@ namespace {
 using namespace kv::bits;
 using Cipher = HostTest;
 
-std::string randomBytes(std::mt19937& rng, size_t n) {
-    std::string s(n, 0);
-    for (char& c : s) c = static_cast<char>(rng());
-    return s;
-}
-
 std::string hex(const std::string& s) {
     static const char* d = "0123456789abcdef";
     std::string out;

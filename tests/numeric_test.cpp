@@ -156,9 +156,7 @@ TEST_F(Numeric, StringOperationsKeepTheFirstStringsLength) {
     std::mt19937 rng(7);
     for (size_t n1 = 0; n1 < 70; n1 += 3)
         for (size_t n2 : {size_t{0}, n1 / 2, n1, n1 + 5}) {
-            std::string a(n1, 0), b(n2, 0);
-            for (char& c : a) c = static_cast<char>(rng());
-            for (char& c : b) c = static_cast<char>(rng());
+            const std::string a = randomBytes(rng, n1), b = randomBytes(rng, n2);
             std::string want_and = a, want_or = a, want_xor = a, want_not = a;
             for (size_t i = 0; i < n1; ++i) {
                 want_not[i] = static_cast<char>(~a[i]);
