@@ -42,14 +42,16 @@ __attribute__((target("sse2"))) size_t firstNonZeroSse2(const uint8_t* p, size_t
         ++i;
     }
     const __m128i zero = _mm_setzero_si128();
-    auto at = [p](size_t k) { return _mm_load_si128(reinterpret_cast<const __m128i*>(p + k)); };
     while (i + 64 <= n) {
-        const __m128i any = _mm_or_si128(_mm_or_si128(at(i), at(i + 16)), _mm_or_si128(at(i + 32), at(i + 48)));
+        const auto* v = reinterpret_cast<const __m128i*>(p + i);
+        const __m128i any = _mm_or_si128(_mm_or_si128(_mm_load_si128(v), _mm_load_si128(v + 1)),
+                                         _mm_or_si128(_mm_load_si128(v + 2), _mm_load_si128(v + 3)));
         if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)) != 0xFFFF) break;
         i += 64;
     }
     while (i + 16 <= n) {
-        const unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(at(i), zero)));
+        const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(p + i));
+        const unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
         if (zeros != 0xFFFF) return i + static_cast<size_t>(__builtin_ctz(~zeros));
         i += 16;
     }

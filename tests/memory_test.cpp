@@ -151,7 +151,17 @@ TEST_F(Memory, CopyKeepsItsFrontToBackMeaning) {
         copyByDefinition(&b[src + gap], &b[src], n);
         ASSERT_EQ(a, b) << "n " << n << " gap " << gap;
     }
-    // Through the library: a pattern repeated by an overlapping copy, and a
+    // The library's own copy, on the same kinds of ranges.
+    for (int round = 0; round < 300; ++round) {
+        for (uint8_t& c : a) c = static_cast<uint8_t>(rng());
+        b = a;
+        const size_t n = rng() % 200, src = 150 + rng() % 8;
+        const long gap = static_cast<long>(rng() % 41) - 20;
+        ok("M_COPY", {Address(&a[src + gap]), Address(&a[src]), Int(static_cast<int32_t>(n))});
+        copyByDefinition(&b[src + gap], &b[src], n);
+        ASSERT_EQ(a, b) << "n " << n << " gap " << gap;
+    }
+    // A pattern repeated by an overlapping copy, and a
     // one-byte shift, which the units make irregular.
     char p[24] = "abcd";
     ok("M_COPY", {Address(p + 4), Address(p), Int(19)});
@@ -252,6 +262,13 @@ TEST_F(Memory, FindBitFormsAgreeWithTheDefinition) {
         if (n && rng() % 4 == 0) p[n - 1] |= 0x80;
         const uint64_t start = rng() % (n * 8 + 20);
         ASSERT_EQ(kv::memory::findSetBit(p, n, start), findByDefinition(p, n, start)) << n << " " << start;
+        if (round < 300 && n) {  // the library's own search, in a block of the same contents
+            HGLOBAL h = GlobalAlloc(GMEM_FIXED, n);
+            std::memcpy(h, p, n);
+            const Value got = ok("M_FINDBIT", {Address(h), Int(static_cast<int32_t>(start))});
+            GlobalFree(h);
+            ASSERT_EQ(static_cast<uint64_t>(got.i), findByDefinition(p, n, start)) << n << " " << start;
+        }
         const size_t from = std::min<size_t>(rng() % (n + 1), n);
         size_t want = from;
         while (want < n && !p[want]) ++want;
