@@ -646,6 +646,7 @@ void Host::answer(HostCallRecord& r) {
             f.message = cstring(r.arg1);
             return;
         case api::Execute: {
+            executed.push_back(cstring(r.arg1));
             Result res = execute(cstring(r.arg1));
             r.arg1 = static_cast<uint32_t>(res.error);
             return;

@@ -121,6 +121,7 @@ public:
 
     // ---- what the host saw ----
     std::string output;                   // HostPutText
+    std::vector<std::string> executed;    // HostExecute commands, in order
     std::vector<std::string> violations;  // what the library did wrong
     std::function<void(const std::string&)> onViolation;
     // Runs before the host answers each callback; may change the record
