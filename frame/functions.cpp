@@ -7,10 +7,13 @@
 #include "frame/dispatch.h"
 #include "frame/lifecycle.h"
 #include "frame/table.h"
+#include "system/memory.h"
+#include "text/utilities.h"
 
 namespace {
 constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::convert::kNumericRows, kv::bits::kCipherRows,
-                                        kv::bits::kChecksumRows, kv::lifecycle::kRows);
+                                         kv::bits::kChecksumRows, kv::text::kUtilityRows, kv::memory::kMemoryRows,
+                                         kv::lifecycle::kRows);
 }  // namespace
 
 constinit FoxTableHeader gFoxTable = {0, static_cast<int16_t>(gEntries.size()), gEntries.data()};

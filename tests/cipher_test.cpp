@@ -5,6 +5,7 @@
 #include "bits/cipher.h"
 #include "bits/crc.h"
 #include "bits/keystream.h"
+#include "hostemu/address.h"
 #include "tests/support.h"
 
 namespace kavro_test {
@@ -122,14 +123,13 @@ TEST_F(Cipher, MemoryBlocksAreChangedInPlace) {
     MemoryBlock d{reinterpret_cast<word_t>(data.data()), static_cast<uint32_t>(data.size())};
     MemoryBlock k{reinterpret_cast<word_t>(key.data()), static_cast<uint32_t>(key.size())};
     const std::string want = enciphered(data, key);
-    const Value r = ok("C_ENCODE", {Num(static_cast<double>(reinterpret_cast<word_t>(&d))),
-                                   Num(static_cast<double>(reinterpret_cast<word_t>(&k)))});
+    const Value r = ok("C_ENCODE", {Address(&d), Address(&k)});
     EXPECT_EQ(describe(r), describe(Bool(true)));  // no result of its own
     EXPECT_EQ(data, want);
     // A string under the key the descriptor gave
     EXPECT_EQ(ok("C_DECODE", {Str(want)}).str, "bytes in process memory");
     // A null descriptor is refused without harm.
-    EXPECT_EQ(describe(ok("C_ENCODE", {Num(0)})), describe(Bool(true)));
+    EXPECT_EQ(describe(ok("C_ENCODE", {Address(uintptr_t{0})})), describe(Bool(true)));
 }
 
 TEST_F(Cipher, WordCodeSwapsPairsAndAddsARunningSum) {
