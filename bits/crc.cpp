@@ -1,6 +1,7 @@
-// CRC-32 four ways: the byte loop that defines it, slicing by eight bytes
+// CRC-32 five ways: the byte loop that defines it, slicing by eight bytes
 // through tables built at compile time, and folding with carry-less multiply
-// 64 bytes a step, or 256 with the 512-bit form, where the processor has it.
+// 64 bytes a step, or 128 and 256 with its 256- and 512-bit forms, where the
+// processor has it.
 // The way is chosen once, at run time, so that the library still runs on
 // processors without these instructions.
 #include "bits/crc.h"
@@ -59,6 +60,7 @@ static_assert(k64 == 0x163cd6124);
 constexpr uint64_t kPolyFull = 0x1DB710641, kMu = 0x1F7011641;
 
 #define KAVRO_CLMUL __attribute__((target("pclmul,sse4.1")))
+#define KAVRO_CLMUL_256 __attribute__((target("avx2,vpclmulqdq,pclmul,sse4.1")))
 #define KAVRO_CLMUL_WIDE __attribute__((target("avx512f,vpclmulqdq,pclmul,sse4.1")))
 
 KAVRO_CLMUL inline __m128i pair(FoldPair k) {
@@ -106,6 +108,45 @@ KAVRO_CLMUL __attribute__((force_align_arg_pointer)) uint32_t foldBlocks(uint32_
     return finish(fold(fold(fold(x0, k128, x1), k128, x2), k128, x3), p, n);
 }
 
+KAVRO_CLMUL_256 inline __m256i pair256(FoldPair k) {
+    const auto lo = static_cast<long long>(k.lo), hi = static_cast<long long>(k.hi);
+    return _mm256_set_epi64x(hi, lo, hi, lo);
+}
+
+KAVRO_CLMUL_256 inline __m256i fold256(__m256i x, __m256i k, __m256i d) {
+    return _mm256_xor_si256(_mm256_xor_si256(_mm256_clmulepi64_epi128(x, k, 0x00), _mm256_clmulepi64_epi128(x, k, 0x11)),
+                            d);
+}
+
+KAVRO_CLMUL_256 inline __m256i load256(const uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// Eight 128-bit lanes in four 256-bit registers, 128 bytes a step; n >= 128
+// and a multiple of 16.
+KAVRO_CLMUL_256 __attribute__((force_align_arg_pointer)) uint32_t foldBlocks256(uint32_t reg, const uint8_t* p,
+                                                                                size_t n) {
+    const __m256i k1024 = pair256(foldBy(1024)), k256 = pair256(foldBy(256));
+    __m256i x0 = _mm256_xor_si256(load256(p), _mm256_zextsi128_si256(_mm_cvtsi32_si128(static_cast<int>(reg))));
+    __m256i x1 = load256(p + 32), x2 = load256(p + 64), x3 = load256(p + 96);
+    p += 128;
+    n -= 128;
+    for (; n >= 128; p += 128, n -= 128) {
+        x0 = fold256(x0, k1024, load256(p));
+        x1 = fold256(x1, k1024, load256(p + 32));
+        x2 = fold256(x2, k1024, load256(p + 64));
+        x3 = fold256(x3, k1024, load256(p + 96));
+    }
+    __m256i x = fold256(fold256(fold256(x0, k256, x1), k256, x2), k256, x3);
+    for (; n >= 32; p += 32, n -= 32) x = fold256(x, k256, load256(p));
+    // The two lanes into the last one.
+    alignas(32) __m128i lane[2];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lane), x);
+    const __m128i last = fold(lane[0], pair(foldBy(128)), lane[1]);
+    _mm256_zeroupper();
+    return finish(last, p, n);
+}
+
 KAVRO_CLMUL_WIDE inline __m512i wide(FoldPair k) {
     const auto lo = static_cast<long long>(k.lo), hi = static_cast<long long>(k.hi);
     return _mm512_set_epi64(hi, lo, hi, lo, hi, lo, hi, lo);
@@ -140,6 +181,7 @@ KAVRO_CLMUL_WIDE __attribute__((force_align_arg_pointer)) uint32_t foldBlocksWid
     _mm512_store_si512(lane, x);
     const __m128i last =
         fold(lane[0], pair(foldBy(384)), fold(lane[1], pair(foldBy(256)), fold(lane[2], pair(foldBy(128)), lane[3])));
+    _mm256_zeroupper();
     return finish(last, p, n);
 }
 
@@ -193,6 +235,13 @@ uint32_t crcRegisterFolded(uint32_t reg, const uint8_t* p, size_t n) {
     return crcRegisterSliced(reg, p, n);
 }
 
+uint32_t crcRegisterFolded256(uint32_t reg, const uint8_t* p, size_t n) {
+    if (n < 128) return crcRegisterFolded(reg, p, n);
+    const size_t blocks = n & ~size_t{15};
+    reg = foldBlocks256(reg, p, blocks);
+    return crcRegisterSliced(reg, p + blocks, n - blocks);
+}
+
 uint32_t crcRegisterFoldedWide(uint32_t reg, const uint8_t* p, size_t n) {
     if (n < 256) return crcRegisterFolded(reg, p, n);
     const size_t blocks = n & ~size_t{15};
@@ -202,12 +251,10 @@ uint32_t crcRegisterFoldedWide(uint32_t reg, const uint8_t* p, size_t n) {
 
 namespace {
 
-enum class Way { Sliced, Folded, FoldedWide };
+enum class Way { Sliced, Folded, Folded256, FoldedWide };
 
-KAVRO_CLMUL_WIDE bool osKeepsWideRegisters() {
-    // XMM, YMM, the mask registers and both halves of the ZMM registers.
-    return (_xgetbv(0) & 0xE6) == 0xE6;
-}
+// The register state the system saves for each thread.
+__attribute__((target("xsave"))) uint64_t savedState() { return _xgetbv(0); }
 
 Way bestWay() {
     static const Way way = [] {
@@ -215,9 +262,13 @@ Way bestWay() {
         if (!__get_cpuid(1, &a, &b, &c, &d)) return Way::Sliced;
         if (!(c & bit_PCLMUL) || !(c & bit_SSE4_1) || !(d & bit_SSE2)) return Way::Sliced;
         unsigned a7, b7, c7, d7;
-        if ((c & bit_OSXSAVE) && __get_cpuid_count(7, 0, &a7, &b7, &c7, &d7) && (b7 & bit_AVX512F) &&
-            (c7 & bit_VPCLMULQDQ) && osKeepsWideRegisters())
-            return Way::FoldedWide;
+        if (!(c & bit_OSXSAVE) || !(c & bit_AVX) || !__get_cpuid_count(7, 0, &a7, &b7, &c7, &d7) ||
+            !(c7 & bit_VPCLMULQDQ))
+            return Way::Folded;
+        const uint64_t state = savedState();
+        // XMM, YMM, then the mask registers and both halves of the ZMM registers.
+        if ((b7 & bit_AVX512F) && (state & 0xE6) == 0xE6) return Way::FoldedWide;
+        if ((b7 & bit_AVX2) && (state & 0x06) == 0x06) return Way::Folded256;
         return Way::Folded;
     }();
     return way;
@@ -226,6 +277,7 @@ Way bestWay() {
 }  // namespace
 
 bool hasCarrylessMultiply() { return bestWay() != Way::Sliced; }
+bool has256CarrylessMultiply() { return bestWay() >= Way::Folded256; }
 bool hasWideCarrylessMultiply() { return bestWay() == Way::FoldedWide; }
 
 uint32_t Crc32(uint32_t start, const void* bytes, size_t length) {
@@ -233,6 +285,7 @@ uint32_t Crc32(uint32_t start, const void* bytes, size_t length) {
     const auto* p = static_cast<const uint8_t*>(bytes);
     switch (bestWay()) {
         case Way::FoldedWide: return ~crcRegisterFoldedWide(~start, p, length);
+        case Way::Folded256: return ~crcRegisterFolded256(~start, p, length);
         case Way::Folded: return ~crcRegisterFolded(~start, p, length);
         default: return ~crcRegisterSliced(~start, p, length);
     }

@@ -20,9 +20,12 @@ uint32_t crcRegisterSliced(uint32_t reg, const uint8_t* p, size_t n);
 // Needs hasCarrylessMultiply(); folds the first n & ~15 bytes when n >= 64 and
 // finishes with the tables.
 uint32_t crcRegisterFolded(uint32_t reg, const uint8_t* p, size_t n);
-// Needs hasWideCarrylessMultiply(); the same with 512-bit registers.
+// Need has256CarrylessMultiply() and hasWideCarrylessMultiply(): the same
+// with 256-bit and 512-bit registers.
+uint32_t crcRegisterFolded256(uint32_t reg, const uint8_t* p, size_t n);
 uint32_t crcRegisterFoldedWide(uint32_t reg, const uint8_t* p, size_t n);
 bool hasCarrylessMultiply();
+bool has256CarrylessMultiply();
 bool hasWideCarrylessMultiply();
 
 // n bytes of chained CRCs of the bytes: CRC under the seed, then the CRC of the

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -60,12 +61,17 @@ TEST(Crc32Ways, AllWaysAgreeAtEveryLengthAndAlignment) {
         if (hasCarrylessMultiply()) {
             ASSERT_EQ(crcRegisterFolded(reg, p, n), want) << n << " at " << at;
         }
+        if (has256CarrylessMultiply()) {
+            ASSERT_EQ(crcRegisterFolded256(reg, p, n), want) << n << " at " << at;
+        }
         if (hasWideCarrylessMultiply()) {
             ASSERT_EQ(crcRegisterFoldedWide(reg, p, n), want) << n << " at " << at;
         }
         ASSERT_EQ(Crc32(~reg, p, n), ~want);
     }
     EXPECT_EQ(Crc32(5, nullptr, 0), 0u);
+    std::printf("carry-less multiply: %d, 256-bit: %d, 512-bit: %d\n", hasCarrylessMultiply(),
+                has256CarrylessMultiply(), hasWideCarrylessMultiply());
 }
 
 // The stretch, word by word, straight from its definition.
