@@ -18,6 +18,25 @@
 ? AC_C2D(CHR(0) + CHR(0))
 ? AC_SETD0({^1980-01-01})
 
+* Numeric strings: raw little-endian bytes, and bit operations by width.
+? NS_UL2S(4294967295)
+? NS_S2UL(NS_UL2S(4294967295))
+? NS_S2I(NS_UI2S(65535))
+? NS_UL_NOT(0)
+? NS_I_BIT(1, 16, .T.)
+? NS_S_BIT(CHR(0) + CHR(1), 9)
+
+* The stream cipher and the word code undo themselves under the same key.
+? C_ENCODE("attack at dawn", "key")
+? C_DECODE(C_ENCODE("attack at dawn", "key"), "key")
+? U_DECODE(U_CODE("a word", 7), 7)
+
+* Checksums: CRC-32, and chained CRCs stretched to any length.
+? U_CRC32("123456789")
+? U_CRC32("6789", U_CRC32("12345"))
+? U_HASH("abc", 6)
+? LEN(U_HASHDATA("abc", 16))
+
 * Bit maps: numbered sets of flags held by the library.
 ? BM_(1, 2)
 ? BM_SET(1, 9, .T.)

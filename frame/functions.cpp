@@ -1,18 +1,24 @@
 // The function table handed to the host: every family's rows, with the load
 // and unload entries last.
 #include "bits/bitmap.h"
+#include "bits/checksum.h"
+#include "bits/cipher.h"
 #include "convert/convert.h"
+#include "convert/numeric.h"
 #include "frame/dispatch.h"
 #include "frame/lifecycle.h"
 #include "frame/table.h"
 #include "system/folders.h"
+#include "system/memory.h"
 #include "text/translate.h"
+#include "text/utilities.h"
 #include "text/words.h"
 
 namespace {
-constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::bits::kBitMapRows, kv::text::kWordRows,
-                                         kv::text::kTranslationRows, kv::sys::kFolderFontWipeRows,
-                                         kv::lifecycle::kRows);
+constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::convert::kNumericRows, kv::bits::kCipherRows,
+                                         kv::bits::kChecksumRows, kv::bits::kBitMapRows, kv::text::kUtilityRows,
+                                         kv::text::kWordRows, kv::text::kTranslationRows, kv::memory::kMemoryRows,
+                                         kv::sys::kFolderFontWipeRows, kv::lifecycle::kRows);
 }  // namespace
 
 constinit FoxTableHeader gFoxTable = {0, static_cast<int16_t>(gEntries.size()), gEntries.data()};

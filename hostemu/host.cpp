@@ -1,5 +1,6 @@
 #include "hostemu/host.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -180,6 +181,19 @@ void Host::initialise() {
 }
 
 int Host::dispatch(DispatchRecord& record) { return entry_(&record); }
+
+Result Host::request(DispatchRecord& record) {
+    frames_.push_back(makeFrame("(request)"));
+    dispatch(record);
+    Frame done = std::move(frames_.back());
+    frames_.pop_back();
+    Result res;
+    res.error = done.error;
+    res.message = done.message;
+    if (done.hasResult) res.value = done.result;
+    if (frames_.empty()) checkLeaks("a raw request");
+    return res;
+}
 
 void Host::violation(const std::string& what) {
     violations.push_back(what);
@@ -429,7 +443,7 @@ Result Host::call(const std::string& function, std::vector<Value> args) {
             slot.value.type = 'C';
             slot.value.length = static_cast<uint32_t>(args[k].i);
             slot.value.handle = args[k].handle;
-            frame.lent.push_back(args[k].handle);
+            frame.borrowed.push_back(args[k].handle);
             continue;
         }
         if (!toHost(args[k], slot.value)) {
@@ -655,17 +669,15 @@ void Host::answer(HostCallRecord& r) {
             const auto* hv = reinterpret_cast<const HostValue*>(r.arg1);
             bool isParam = false;
             for (auto& [h, g] : f.params) isParam |= (hv->handle == h);
-            bool lent = false;
-            for (MemHandle h : f.lent) lent |= (hv->handle == h);
             const bool character = hv->type == 'C' || hv->type == 'H';
-            f.hasResult = true;
-            if (character && lent && handles_->slot[hv->handle]) {
-                // The caller's own handle comes back as it is, not copied:
-                // big arguments must not cost the host a copy.
+            // A HandleArg parameter returned as it is (changed in place) stays
+            // the caller's: the result names the same handle, uncopied.
+            if (character && std::find(f.borrowed.begin(), f.borrowed.end(), hv->handle) != f.borrowed.end()) {
                 f.result = HandleArg(hv->handle, hv->length);
+                f.hasResult = true;
                 return;
             }
-            f.result = fromHost(*hv, character && !isParam && !lent);
+            f.result = fromHost(*hv, character && !isParam);
             f.hasResult = true;
             return;
         }
@@ -678,6 +690,7 @@ void Host::answer(HostCallRecord& r) {
             f.message = cstring(r.arg1);
             return;
         case api::Execute: {
+            executed.push_back(cstring(r.arg1));
             Result res = execute(cstring(r.arg1));
             r.arg1 = static_cast<uint32_t>(res.error);
             return;

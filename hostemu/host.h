@@ -90,6 +90,9 @@ public:
 
     // The raw entry point, for tests of the protocol itself.
     int dispatch(DispatchRecord& record);
+    // A raw request run as a script call: its host calls are answered, its
+    // result or error comes back.
+    Result request(DispatchRecord& record);
     void initialise();  // opcode 0 with this host's tables
     void unload();      // on-unload entry, then FreeLibrary; the destructor does it too
     HMODULE module() const { return module_; }
@@ -135,6 +138,7 @@ public:
 
     // ---- what the host saw ----
     std::string output;                   // HostPutText
+    std::vector<std::string> executed;    // HostExecute commands, in order
     std::vector<std::string> violations;  // what the library did wrong
     std::function<void(const std::string&)> onViolation;
     // Runs before the host answers each callback; may change the record
@@ -161,7 +165,7 @@ public:
         int error = 0;
         std::string message;
         std::vector<std::pair<MemHandle, word_t>> params;  // handle, its Win32 block
-        std::vector<MemHandle> lent;  // parameters already in a caller's handle (HandleArg): never taken
+        std::vector<MemHandle> borrowed;                    // handles of HandleArg parameters
     };
     Frame& frame() { return frames_.back(); }
     // Answers the record with a host error: the library unwinds.

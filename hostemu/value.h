@@ -37,8 +37,6 @@ Value Null(char type);
 Value Ref(std::string variable);
 // A character argument whose bytes already lie in a handle of the host's
 // (Host::allocHandle): passed without copying; the caller frees the handle.
-// A function that returns such an argument itself gives it back the same way
-// (read its bytes with Host::handleBytes).
 Value HandleArg(uint32_t handle, uint32_t length);
 
 // Civil dates and Julian day numbers (proleptic Gregorian).

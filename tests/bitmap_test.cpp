@@ -82,7 +82,7 @@ TEST_F(BitMaps, NoMemoryForTheDestinationLeavesItEmpty) {
 }
 
 TEST_F(BitMaps, SaveAndLoadRoundTrip) {
-    const std::string data = randomBytes(100003, 7);
+    const std::string data = seeded(100003, 7);
     ok("BM_", {Int(1), Str(data)});
     ok("BM_SAVE", {Str(path("map.bin")), Int(1)});
     EXPECT_EQ(readFile(path("map.bin")), data);
@@ -114,7 +114,7 @@ TEST_F(BitMaps, FilesThatCannotBeMapsAreRefused) {
     EXPECT_EQ(r.message, "File too long");
 
     // A read that falls short leaves no half-loaded map.
-    writeFile(path("short.bin"), randomBytes(5000, 3));
+    writeFile(path("short.bin"), seeded(5000, 3));
     host().intercept = [](HostCallRecord& rec) {
         if (rec.api == api::FileIO && static_cast<int32_t>(rec.arg4) == 1) {
             rec.api = 0;  // answered here: nothing read

@@ -12,11 +12,10 @@
 
 namespace kavro_test {
 
-inline std::string randomBytes(size_t n, uint32_t seed) {
+// n random bytes from a fixed seed.
+inline std::string seeded(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s) c = static_cast<char>(rng());
-    return s;
+    return randomBytes(rng, n);
 }
 
 class FileTest : public HostTest {

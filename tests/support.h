@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "hostemu/host.h"
@@ -54,6 +55,13 @@ protected:
 inline std::string bytes(std::initializer_list<int> b) {
     std::string s;
     for (int c : b) s += static_cast<char>(c);
+    return s;
+}
+
+// n pseudo-random bytes.
+inline std::string randomBytes(std::mt19937& rng, size_t n) {
+    std::string s(n, 0);
+    for (char& c : s) c = static_cast<char>(rng());
     return s;
 }
 

@@ -38,7 +38,7 @@ TEST_F(Translation, TablesAndStrings) {
     EXPECT_EQ(ok("TRANS_TBL", {Int(1)}).str, "");
 
     // Long strings take the fast paths: few changed bytes, and many.
-    const std::string text = randomBytes(100000, 9);
+    const std::string text = seeded(100000, 9);
     ok("TRANS_SET", {Str("abc"), Str("xyz")});
     EXPECT_EQ(ok("TRANS_S", {Str(text)}).str, abcToXyz(text));
     std::string from, to;
@@ -50,7 +50,7 @@ TEST_F(Translation, TablesAndStrings) {
 }
 
 TEST_F(Translation, FilesInPlace) {
-    const std::string text = randomBytes(10000, 4);
+    const std::string text = seeded(10000, 4);
     writeFile(path("a.txt"), text);
     ok("TRANS_SET", {Str("abc"), Str("xyz")});
     EXPECT_TRUE(ok("TRANS_F", {Str(path("a.txt"))}).b);

@@ -1,0 +1,40 @@
+// The keyed stream cipher and the reversible word code, as plain functions.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kv::bits {
+
+// The cipher's fixed table. Part of the cipher's definition: data enciphered
+// with one table can only be deciphered with the same table.
+extern const uint8_t CipherTable[256];
+
+// The keystream repeats after this many bytes.
+inline constexpr size_t kKeystreamPeriod = 65536;
+
+// The 256-byte schedule of a key: the key read backwards and cyclically, the
+// table from its last byte to its first. An empty key acts as one 0 byte.
+void BuildKeySchedule(const uint8_t* key, size_t length, uint8_t schedule[256]);
+
+// Keystream byte at `position` (taken modulo the period) under a schedule.
+uint8_t keystreamByte(const uint8_t schedule[256], size_t position);
+
+// The keystream of one schedule, computed as far as it has been asked for.
+struct Keystream {
+    uint8_t schedule[256] = {};
+    size_t ready = 0;  // bytes[0, ready) are valid for `schedule`
+    uint8_t bytes[kKeystreamPeriod];
+};
+
+// XORs the keystream of `schedule` onto n bytes, position 0 at data[0].
+// Reuses `cache` while the schedule stays the same.
+void CipherXor(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n);
+// The same, one byte at a time from the definition.
+void cipherXorBytewise(const uint8_t schedule[256], uint8_t* data, size_t n);
+
+// The word code: pair swaps and a running sum under an integer key.
+void wordEncode(uint8_t* s, size_t n, int32_t key);
+void wordDecode(uint8_t* s, size_t n, int32_t key);
+
+}  // namespace kv::bits

@@ -1,0 +1,179 @@
+#include <windows.h>
+
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "bits/crc.h"
+#include "hostemu/iat.h"
+#include "tests/support.h"
+
+namespace kavro_test {
+namespace {
+
+using namespace kv::bits;
+using Checksum = HostTest;
+
+uint32_t crcBytewise(uint32_t start, const std::string& s) {
+    return ~crcRegisterBytewise(~start, reinterpret_cast<const uint8_t*>(s.data()), s.size());
+}
+
+TEST_F(Checksum, Crc32KnownValues) {
+    const Value v = ok("U_CRC32", {Str("123456789")});
+    EXPECT_EQ(v.i, -873187034);
+    EXPECT_EQ(v.width, 15);
+    EXPECT_EQ(ok("U_CRC32", {Str("abc")}).i, 891568578);
+    EXPECT_EQ(ok("U_CRC32", {Str("")}).i, 0);
+    // Continuing over nothing keeps the start.
+    EXPECT_EQ(ok("U_CRC32", {Str(""), Int(12345)}).i, 12345);
+}
+
+TEST_F(Checksum, Crc32ContinuesOverConcatenatedText) {
+    const std::string text = "The quick brown fox jumps over the lazy dog, again and again and again.";
+    for (size_t cut : {size_t{0}, size_t{1}, size_t{35}, text.size()}) {
+        const int32_t first = ok("U_CRC32", {Str(text.substr(0, cut))}).i;
+        EXPECT_EQ(ok("U_CRC32", {Str(text.substr(cut)), Int(first)}).i, ok("U_CRC32", {Str(text)}).i) << cut;
+    }
+}
+
+TEST_F(Checksum, Crc32ThroughTheFLLMatchesTheByteLoop) {
+    std::mt19937 rng(17);
+    for (size_t n : {1, 15, 63, 64, 65, 79, 80, 127, 128, 129, 1000, 4099, 100003}) {
+        const std::string s = randomBytes(rng, n);
+        const uint32_t start = rng();
+        EXPECT_EQ(static_cast<uint32_t>(ok("U_CRC32", {Str(s)}).i), crcBytewise(0, s)) << n;
+        EXPECT_EQ(static_cast<uint32_t>(ok("U_CRC32", {Str(s), Int(static_cast<int32_t>(start))}).i),
+                  crcBytewise(start, s))
+            << n;
+    }
+}
+
+TEST(Crc32Ways, AllWaysAgreeAtEveryLengthAndAlignment) {
+    std::mt19937 rng(23);
+    std::vector<uint8_t> buf(9000);
+    for (auto& b : buf) b = static_cast<uint8_t>(rng());
+    for (int round = 0; round < 3000; ++round) {
+        const size_t n = round < 2500 ? rng() % 400 : rng() % 8900, at = rng() % 16;
+        const uint32_t reg = rng();
+        const uint8_t* p = buf.data() + at;
+        const uint32_t want = crcRegisterBytewise(reg, p, n);
+        ASSERT_EQ(crcRegisterSliced(reg, p, n), want) << n << " at " << at;
+        if (hasCarrylessMultiply()) {
+            ASSERT_EQ(crcRegisterFolded(reg, p, n), want) << n << " at " << at;
+        }
+        if (has256CarrylessMultiply()) {
+            ASSERT_EQ(crcRegisterFolded256(reg, p, n), want) << n << " at " << at;
+        }
+        if (hasWideCarrylessMultiply()) {
+            ASSERT_EQ(crcRegisterFoldedWide(reg, p, n), want) << n << " at " << at;
+        }
+        ASSERT_EQ(Crc32(~reg, p, n), ~want);
+    }
+    EXPECT_EQ(Crc32(5, nullptr, 0), 0u);
+    std::printf("carry-less multiply: %d, 256-bit: %d, 512-bit: %d\n", hasCarrylessMultiply(),
+                has256CarrylessMultiply(), hasWideCarrylessMultiply());
+}
+
+// The stretch, word by word, straight from its definition.
+std::string stretched(const std::string& s, size_t n, uint32_t seed) {
+    std::string out;
+    uint32_t c = seed;
+    while (out.size() < n) {
+        c = crcBytewise(c, s);
+        out.append(reinterpret_cast<const char*>(&c), 4);
+    }
+    return out.substr(0, n);
+}
+
+TEST_F(Checksum, HashStretchesChainedCrcs) {
+    EXPECT_EQ(ok("U_HASH", {Str("abc"), Int(6)}).str, bytes({0xC2, 0x41, 0x24, 0x35, 0x4C, 0x99}));
+    EXPECT_EQ(ok("U_HASH", {Str("abc"), Int(4)}).str, bytes({0xC2, 0x41, 0x24, 0x35}));
+    EXPECT_EQ(ok("U_HASH", {Str("abc"), Int(0)}).str, "");
+    EXPECT_EQ(ok("U_HASH", {Str("abc"), Int(9), Int(77)}).str, stretched("abc", 9, 77));
+    EXPECT_EQ(ok("U_HASH", {Str(""), Int(8), Int(77)}).str, stretched("", 8, 77));
+    EXPECT_EQ(error("U_HASH", {Str("abc"), Int(-1)}), 901);
+
+    std::mt19937 rng(29);
+    for (size_t len : {1, 3, 64, 200, 5000})
+        for (size_t n : {1, 2, 3, 5, 8, 33, 1000}) {
+            const std::string s = randomBytes(rng, len);
+            const uint32_t seed = rng();
+            EXPECT_EQ(ok("U_HASH", {Str(s), Int(static_cast<int32_t>(n)), Int(static_cast<int32_t>(seed))}).str,
+                      stretched(s, n, seed))
+                << len << " " << n;
+        }
+}
+
+TEST_F(Checksum, HashReportsAFailedAllocation) {
+    host().failAllocations(1);
+    EXPECT_EQ(error("U_HASH", {Str("abc"), Int(100)}), 182);
+}
+
+using HashDataFn = HRESULT(WINAPI*)(const BYTE*, DWORD, BYTE*, DWORD);
+
+TEST_F(Checksum, HashDataIsTheSystemsHash) {
+    HMODULE shell = LoadLibraryA("shlwapi.dll");
+    ASSERT_TRUE(shell);
+    auto hashData = reinterpret_cast<HashDataFn>(reinterpret_cast<void*>(GetProcAddress(shell, "HashData")));
+    ASSERT_TRUE(hashData);
+    for (const std::string s : {"abc", "", "a longer piece of text to hash"}) {
+        std::string want(16, 0);
+        ASSERT_EQ(hashData(reinterpret_cast<const BYTE*>(s.data()), s.size(), reinterpret_cast<BYTE*>(want.data()), 16), S_OK);
+        EXPECT_EQ(ok("U_HASHDATA", {Str(s), Int(16)}).str, want) << s;
+    }
+    EXPECT_EQ(error("U_HASHDATA", {Str("abc"), Int(-1)}), 901);
+    FreeLibrary(shell);
+}
+
+struct MessageBoxCall {
+    int count = 0;
+    std::string text, caption;
+    UINT type = 0;
+} gBox;
+
+int WINAPI recordMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+    ++gBox.count;
+    gBox.text = text;
+    gBox.caption = caption;
+    gBox.type = type;
+    return IDOK;
+}
+
+FARPROC gFakeHashData = nullptr;
+
+FARPROC WINAPI lookUp(HMODULE module, LPCSTR name) {
+    if (reinterpret_cast<uintptr_t>(name) > 0xFFFF && std::string(name) == "HashData") return gFakeHashData;
+    return GetProcAddress(module, name);
+}
+
+HRESULT WINAPI failingHashData(const BYTE*, DWORD, BYTE*, DWORD) { return E_INVALIDARG; }
+
+TEST_F(Checksum, HashDataWithoutTheEntryPointSaysSoEveryTime) {
+    gBox = {};
+    gFakeHashData = nullptr;
+    {
+        ImportPatch box(host().module(), "user32.dll", "MessageBoxA", reinterpret_cast<void*>(&recordMessageBox));
+        ImportPatch find(host().module(), "kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&lookUp));
+        ASSERT_TRUE(box.active() && find.active());
+        for (int k = 1; k <= 2; ++k) {
+            EXPECT_EQ(describe(ok("U_HASHDATA", {Str("abc"), Int(8)})), describe(Null('C')));
+            EXPECT_EQ(gBox.count, k);
+        }
+        EXPECT_EQ(gBox.text, "HashData entry point not found!\n\nShlwapi.dll is too old");
+        EXPECT_EQ(gBox.caption, "Error");
+        EXPECT_EQ(gBox.type, static_cast<UINT>(MB_OK));
+    }
+    // The lookup is tried again, and succeeds now.
+    EXPECT_EQ(ok("U_HASHDATA", {Str("abc"), Int(8)}).str.size(), 8u);
+    EXPECT_EQ(gBox.count, 2);
+}
+
+TEST_F(Checksum, HashDataFailureGivesACharacterNull) {
+    gFakeHashData = reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&failingHashData));
+    ImportPatch find(host().module(), "kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&lookUp));
+    ASSERT_TRUE(find.active());
+    EXPECT_EQ(describe(ok("U_HASHDATA", {Str("abc"), Int(8)})), describe(Null('C')));
+}
+
+}  // namespace
+}  // namespace kavro_test

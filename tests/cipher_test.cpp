@@ -1,0 +1,152 @@
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "bits/cipher.h"
+#include "bits/crc.h"
+#include "bits/keystream.h"
+#include "hostemu/address.h"
+#include "tests/support.h"
+
+namespace kavro_test {
+namespace {
+
+using namespace kv::bits;
+using Cipher = HostTest;
+
+std::string hex(const std::string& s) {
+    static const char* d = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : s) out += {d[c >> 4], d[c & 15]};
+    return out;
+}
+
+// The definition, one byte at a time, under the schedule of `key`.
+std::string enciphered(std::string data, const std::string& key) {
+    uint8_t schedule[256];
+    BuildKeySchedule(reinterpret_cast<const uint8_t*>(key.data()), key.size(), schedule);
+    cipherXorBytewise(schedule, reinterpret_cast<uint8_t*>(data.data()), data.size());
+    return data;
+}
+
+// Enciphered data stays readable only while the table stays as it is.
+TEST(CipherTablePin, TheTableNeverChanges) {
+    EXPECT_EQ(Crc32(0, CipherTable, 256), 0x497AAB70u);
+    EXPECT_EQ(CipherTable[0], 0x27);
+    EXPECT_EQ(CipherTable[255], 0x05);
+}
+
+TEST_F(Cipher, KnownAnswers) {
+    EXPECT_EQ(hex(ok("C_ENCODE", {Str(std::string(16, '\0')), Str("Kavro")}).str), "eb11b90d483166e1dab2e2033186f297");
+    std::string longKey;
+    for (int k = 0; k < 512; ++k) longKey += static_cast<char>(k);
+    longKey += "xyz";
+    EXPECT_EQ(hex(ok("C_ENCODE", {Str("hello world"), Str(longKey)}).str), "7860a703a35d5780277f16");
+}
+
+TEST_F(Cipher, EncodeAndDecodeUndoEachOtherAndThemselves) {
+    const std::string s = "The quick brown fox", key = "secret";
+    const std::string e = ok("C_ENCODE", {Str(s), Str(key)}).str;
+    EXPECT_NE(e, s);
+    EXPECT_EQ(e.size(), s.size());
+    EXPECT_EQ(ok("C_DECODE", {Str(e), Str(key)}).str, s);
+    EXPECT_EQ(ok("C_ENCODE", {Str(e), Str(key)}).str, s);
+    EXPECT_EQ(ok("C_ENCODE", {Str(""), Str(key)}).str, "");
+}
+
+TEST_F(Cipher, TheLastKeyStaysInForce) {
+    // Before any key, the schedule is all zero bytes.
+    uint8_t zero[256] = {};
+    std::string t = "later text";
+    std::string want = t;
+    cipherXorBytewise(zero, reinterpret_cast<uint8_t*>(want.data()), want.size());
+    EXPECT_EQ(ok("C_ENCODE", {Str(t)}).str, want);
+
+    ok("C_ENCODE", {Str("first"), Str("key one")});
+    EXPECT_EQ(ok("C_ENCODE", {Str(t)}).str, enciphered(t, "key one"));
+    // A key of a type that names no bytes changes nothing and sets no result.
+    EXPECT_EQ(describe(ok("C_ENCODE", {Str(t), Bool(true)})), describe(Bool(true)));
+    EXPECT_EQ(describe(ok("C_DECODE", {Date(2460000)})), describe(Bool(true)));
+    EXPECT_EQ(ok("C_DECODE", {Str(t)}).str, enciphered(t, "key one"));
+}
+
+TEST_F(Cipher, AnEmptyKeyActsAsOneZeroByte) {
+    const std::string t = "some data";
+    const std::string want = enciphered(t, std::string(1, '\0'));
+    EXPECT_EQ(ok("C_ENCODE", {Str(t), Str("")}).str, want);
+    ok("C_ENCODE", {Str("x"), Str("another key")});
+    EXPECT_EQ(ok("C_ENCODE", {Str(t), Str("")}).str, want);  // whatever came before
+}
+
+TEST_F(Cipher, AStreamWithoutChaining) {
+    std::string a(40, 'a'), b = a;
+    b[9] = 'b';
+    const std::string ea = ok("C_ENCODE", {Str(a), Str("k")}).str, eb = ok("C_ENCODE", {Str(b), Str("k")}).str;
+    for (size_t i = 0; i < a.size(); ++i) EXPECT_EQ(ea[i] == eb[i], i != 9) << i;
+
+    // The keystream repeats after 65536 bytes.
+    const std::string z = ok("C_ENCODE", {Str(std::string(70000, '\0')), Str("k")}).str;
+    ASSERT_EQ(z.size(), 70000u);
+    EXPECT_EQ(z.substr(65536), z.substr(0, 70000 - 65536));
+    EXPECT_NE(z.substr(256, 256), z.substr(0, 256));
+}
+
+TEST_F(Cipher, TheFLLMatchesTheDefinition) {
+    std::mt19937 rng(11);
+    for (size_t n : {1, 7, 8, 15, 16, 17, 255, 256, 257, 1000, 65535, 65536, 65537, 140000}) {
+        const std::string data = randomBytes(rng, n), key = randomBytes(rng, 1 + rng() % 300);
+        EXPECT_EQ(ok("C_ENCODE", {Str(data), Str(key)}).str, enciphered(data, key)) << n;
+        // keyless, after a short call that computed only part of the keystream
+        EXPECT_EQ(ok("C_DECODE", {Str(data)}).str, enciphered(data, key)) << n;
+    }
+}
+
+TEST(CipherXorFast, MatchesTheDefinitionAtEveryLengthAndAlignment) {
+    std::mt19937 rng(5);
+    auto cache = std::make_unique<Keystream>();
+    std::vector<uint8_t> buf(70000 + 16);
+    for (int round = 0; round < 300; ++round) {
+        uint8_t schedule[256];
+        const std::string key = randomBytes(rng, rng() % 40);
+        BuildKeySchedule(reinterpret_cast<const uint8_t*>(key.data()), key.size(), schedule);
+        const size_t n = round < 200 ? rng() % 300 : rng() % 70000, at = rng() % 16;
+        for (auto& b : buf) b = static_cast<uint8_t>(rng());
+        std::vector<uint8_t> want(buf.begin() + at, buf.begin() + at + n);
+        cipherXorBytewise(schedule, want.data(), n);
+        CipherXor(schedule, *cache, buf.data() + at, n);
+        ASSERT_TRUE(std::equal(want.begin(), want.end(), buf.begin() + at)) << n << " at " << at;
+    }
+}
+
+TEST_F(Cipher, MemoryBlocksAreChangedInPlace) {
+    std::string data = "bytes in process memory", key = "mem key";
+    MemoryBlock d{reinterpret_cast<word_t>(data.data()), static_cast<uint32_t>(data.size())};
+    MemoryBlock k{reinterpret_cast<word_t>(key.data()), static_cast<uint32_t>(key.size())};
+    const std::string want = enciphered(data, key);
+    const Value r = ok("C_ENCODE", {Address(&d), Address(&k)});
+    EXPECT_EQ(describe(r), describe(Bool(true)));  // no result of its own
+    EXPECT_EQ(data, want);
+    // A string under the key the descriptor gave
+    EXPECT_EQ(ok("C_DECODE", {Str(want)}).str, "bytes in process memory");
+    // A null descriptor is refused without harm.
+    EXPECT_EQ(describe(ok("C_ENCODE", {Address(uintptr_t{0})})), describe(Bool(true)));
+}
+
+TEST_F(Cipher, WordCodeSwapsPairsAndAddsARunningSum) {
+    EXPECT_EQ(ok("U_CODE", {Str("ABCD"), Int(0)}).str, bytes({66, 131, 198, 10}));
+    EXPECT_EQ(ok("U_CODE", {Str("ABC"), Int(0)}).str, bytes({65, 131, 200}));
+    EXPECT_EQ(ok("U_CODE", {Str("AB"), Int(1)}).str, bytes({66, 132}));  // no swap for two bytes
+    EXPECT_EQ(ok("U_CODE", {Str(""), Int(5)}).str, "");
+    EXPECT_EQ(ok("U_DECODE", {Str(""), Int(5)}).str, "");
+
+    std::mt19937 rng(3);
+    for (size_t n = 1; n < 40; ++n)
+        for (int32_t key : {0, 1, -1, 127, 128, 255, 1000, -70000, 2147483647}) {
+            const std::string s = randomBytes(rng, n);
+            const std::string e = ok("U_CODE", {Str(s), Int(key)}).str;
+            EXPECT_EQ(ok("U_DECODE", {Str(e), Int(key)}).str, s) << n << " " << key;
+        }
+}
+
+}  // namespace
+}  // namespace kavro_test
