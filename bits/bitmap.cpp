@@ -7,6 +7,7 @@
 #include "bits/bitmap.h"
 #include "bits/bitscan.h"
 #include "frame/kavro.h"
+#include "system/memkernels.h"
 
 using namespace kv;
 
@@ -165,8 +166,7 @@ void BM_AT1(ParamBlock* pb) {
     if (start < 1) start = 1;
     const int n = mapNumber(a.integer(1));
     if (uint64_t(start) > bitsOf(n)) fail(err::BadArgument);
-    const uint64_t found = bits::firstSetBit(bytesOf(n), gMaps[n].size, uint64_t(start) - 1);
-    const uint64_t result = found == bits::kNoBit ? 0 : found + 1;
+    const uint64_t result = memory::findSetBit(bytesOf(n), gMaps[n].size, uint64_t(start));
     if (result <= INT32_MAX) return retInt(static_cast<int32_t>(result), 15);
     retFloat(static_cast<double>(result), 15, 0);
 }

@@ -22,9 +22,6 @@ inline uint8_t apply(Op op, uint8_t x, uint8_t y) {
     }
 }
 
-inline uint64_t bitOf(size_t byte, uint8_t value) {
-    return uint64_t(byte) * 8 + static_cast<unsigned>(__builtin_ctz(value));
-}
 
 }  // namespace
 
@@ -38,15 +35,6 @@ void plain::invert(uint8_t* p, size_t n) {
     for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(~p[i]);
 }
 
-uint64_t plain::firstSetBit(const uint8_t* p, size_t n, uint64_t from) {
-    if (from >= uint64_t(n) * 8) return kNoBit;
-    size_t i = static_cast<size_t>(from / 8);
-    const uint8_t first = p[i] & static_cast<uint8_t>(0xFF << (from % 8));
-    if (first) return bitOf(i, first);
-    for (++i; i < n; ++i)
-        if (p[i]) return bitOf(i, p[i]);
-    return kNoBit;
-}
 
 // ---- SSE2 forms ----
 
@@ -116,25 +104,6 @@ KV_SSE2 void sse2::invert(uint8_t* p, size_t n) {
     plain::invert(p, n - blocks * 64);
 }
 
-KV_SSE2 uint64_t sse2::firstSetBit(const uint8_t* p, size_t n, uint64_t from) {
-    if (from >= uint64_t(n) * 8) return kNoBit;
-    size_t i = static_cast<size_t>(from / 8);
-    const uint8_t first = p[i] & static_cast<uint8_t>(0xFF << (from % 8));
-    if (first) return bitOf(i, first);
-    // Byte by byte to a 16-byte boundary, then 64 bytes at a time.
-    for (++i; i < n && (reinterpret_cast<uintptr_t>(p + i) & 15); ++i)
-        if (p[i]) return bitOf(i, p[i]);
-    const __m128i zero = _mm_setzero_si128();
-    for (; n - i >= 64; i += 64) {
-        const auto* v = reinterpret_cast<const __m128i*>(p + i);
-        const __m128i any = _mm_or_si128(_mm_or_si128(_mm_load_si128(v), _mm_load_si128(v + 1)),
-                                         _mm_or_si128(_mm_load_si128(v + 2), _mm_load_si128(v + 3)));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)) != 0xFFFF) break;
-    }
-    for (; i < n; ++i)
-        if (p[i]) return bitOf(i, p[i]);
-    return kNoBit;
-}
 
 // ---- chosen at run time ----
 
@@ -150,8 +119,5 @@ void invert(uint8_t* p, size_t n) {
     else plain::invert(p, n);
 }
 
-uint64_t firstSetBit(const uint8_t* p, size_t n, uint64_t from) {
-    return haveSse2() ? sse2::firstSetBit(p, n, from) : plain::firstSetBit(p, n, from);
-}
 
 }  // namespace kv::bits

@@ -225,36 +225,6 @@ TEST(BitKernels, FastFormsAgreeWithThePlainDefinitions) {
     }
 }
 
-TEST(BitKernels, FirstSetBit) {
-    const uint8_t twoBytes[] = {0x00, 0x01};
-    EXPECT_EQ(kv::bits::firstSetBit(twoBytes, 2, 0), 8u);
-    EXPECT_EQ(kv::bits::firstSetBit(twoBytes, 2, 9), kv::bits::kNoBit);
-    EXPECT_EQ(kv::bits::firstSetBit(twoBytes, 2, 16), kv::bits::kNoBit);
-    EXPECT_EQ(kv::bits::firstSetBit(twoBytes, 0, 0), kv::bits::kNoBit);
-    const uint8_t high[] = {0x80};
-    EXPECT_EQ(kv::bits::plain::firstSetBit(high, 1, 7), 7u);
-
-    if (!kv::bits::haveSse2()) GTEST_SKIP() << "no SSE2";
-    std::mt19937 rng(5);
-    std::vector<uint8_t> buf(3000 + 16);
-    for (size_t n : {0, 1, 15, 16, 17, 63, 64, 65, 127, 200, 1000, 3000}) {
-        for (size_t align = 0; align < 16; ++align) {
-            std::fill(buf.begin(), buf.end(), 0);
-            uint8_t* p = buf.data() + align;
-            // A few scattered bits, then every start position of a stretch.
-            for (int k = 0; k < 3 && n; ++k) p[rng() % n] |= static_cast<uint8_t>(1u << (rng() % 8));
-            for (uint64_t from = 0; from <= uint64_t(n) * 8 + 1; from += (n > 200 ? 37 : 1))
-                ASSERT_EQ(kv::bits::sse2::firstSetBit(p, n, from), kv::bits::plain::firstSetBit(p, n, from))
-                    << n << " " << align << " " << from;
-            if (n) {  // a single set bit anywhere is found from the start
-                std::fill(buf.begin(), buf.end(), 0);
-                const size_t at = rng() % n;
-                p[at] = 0x10;
-                EXPECT_EQ(kv::bits::sse2::firstSetBit(p, n, 0), at * 8 + 4);
-            }
-        }
-    }
-}
 
 }  // namespace
 }  // namespace kavro_test
