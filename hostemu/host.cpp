@@ -75,6 +75,15 @@ std::map<int32_t, ApiHandler>& apiTable() {
 
 void registerApi(int32_t code, ApiHandler handler) { apiTable()[code] = handler; }
 
+namespace {
+std::vector<LoadHook>& loadHooks() {
+    static std::vector<LoadHook> hooks;
+    return hooks;
+}
+}  // namespace
+
+void registerLoadHook(LoadHook hook) { loadHooks().push_back(hook); }
+
 Host* Host::current() { return gCurrent; }
 
 void Host::raise(HostCallRecord& r, int error, std::string message) {
@@ -103,18 +112,20 @@ Host::Host(Options options) : opts_(std::move(options)) {
     slots_->capacity = opts_.slotCapacity;
     loadLibrary();
     if (opts_.initialise) initialise();
-    if (opts_.initialise && opts_.load) {
-        if (const FoxEntry* e = specialEntry(-2)) {
-            DispatchRecord r{};
-            r.opcode = opcode::Call;
-            r.routine = reinterpret_cast<word_t>(e->handler);
-            frames_.push_back(makeFrame("(load)"));
-            dispatch(r);
-            frames_.pop_back();
-            checkLeaks("the load entry");
-        }
-        loaded_ = true;
+    if (opts_.initialise && opts_.load) load();
+}
+
+void Host::load() {
+    if (const FoxEntry* e = specialEntry(-2)) {
+        DispatchRecord r{};
+        r.opcode = opcode::Call;
+        r.routine = reinterpret_cast<word_t>(e->handler);
+        frames_.push_back(makeFrame("(load)"));
+        dispatch(r);
+        frames_.pop_back();
+        checkLeaks("the load entry");
     }
+    loaded_ = true;
 }
 
 Host::~Host() {
@@ -136,6 +147,7 @@ void Host::loadLibrary() {
     void* r = patchImport(module_, "kernel32.dll", "GlobalReAlloc", reinterpret_cast<void*>(&faultyGlobalReAlloc));
     if (r) gRealGlobalReAlloc = reinterpret_cast<decltype(&GlobalReAlloc)>(r);
     gAllocFaults = gResizeFaults = 0;
+    for (LoadHook hook : loadHooks()) hook(*this, module_);
 }
 
 void Host::unload() {

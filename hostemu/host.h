@@ -41,6 +41,13 @@ struct ApiRegistration {
     ApiRegistration(int32_t code, ApiHandler handler) { registerApi(code, handler); }
 };
 using Command = std::function<int(const std::string& rest)>;  // 0 = success
+// Runs each time a host has loaded the library, before opcode 0; the host's
+// parts that answer the library's calls to Windows patch its imports here.
+using LoadHook = void (*)(Host& host, HMODULE library);
+void registerLoadHook(LoadHook hook);
+struct LoadRegistration {
+    explicit LoadRegistration(LoadHook hook) { registerLoadHook(hook); }
+};
 
 struct Variable {
     bool array = false;
@@ -80,6 +87,7 @@ public:
     // The raw entry point, for tests of the protocol itself.
     int dispatch(DispatchRecord& record);
     void initialise();  // opcode 0 with this host's tables
+    void load();        // the on-load entry; the constructor does it unless Options::load is false
     void unload();      // on-unload entry, then FreeLibrary; the destructor does it too
     HMODULE module() const { return module_; }
     const FoxTableHeader* table() const { return table_; }
