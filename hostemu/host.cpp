@@ -115,16 +115,20 @@ Host::Host(Options options) : opts_(std::move(options)) {
     if (opts_.initialise && opts_.load) load();
 }
 
+void Host::callSpecial(int16_t count, const char* frameName, const char* what) {
+    const FoxEntry* e = specialEntry(count);
+    if (!e) return;
+    DispatchRecord r{};
+    r.opcode = opcode::Call;
+    r.routine = reinterpret_cast<word_t>(e->handler);
+    frames_.push_back(makeFrame(frameName));
+    dispatch(r);
+    frames_.pop_back();
+    checkLeaks(what);
+}
+
 void Host::load() {
-    if (const FoxEntry* e = specialEntry(-2)) {
-        DispatchRecord r{};
-        r.opcode = opcode::Call;
-        r.routine = reinterpret_cast<word_t>(e->handler);
-        frames_.push_back(makeFrame("(load)"));
-        dispatch(r);
-        frames_.pop_back();
-        checkLeaks("the load entry");
-    }
+    callSpecial(-2, "(load)", "the load entry");
     loaded_ = true;
 }
 
@@ -153,15 +157,7 @@ void Host::loadLibrary() {
 void Host::unload() {
     if (!module_) return;
     if (loaded_) {
-        if (const FoxEntry* e = specialEntry(-3)) {
-            DispatchRecord r{};
-            r.opcode = opcode::Call;
-            r.routine = reinterpret_cast<word_t>(e->handler);
-            frames_.push_back(makeFrame("(unload)"));
-            dispatch(r);
-            frames_.pop_back();
-            checkLeaks("the unload entry");
-        }
+        callSpecial(-3, "(unload)", "the unload entry");
         loaded_ = false;
     }
     FreeLibrary(module_);

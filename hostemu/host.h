@@ -168,6 +168,8 @@ private:
     bool checkArgs(const FoxEntry& e, std::vector<Value>& args);
     void checkLeaks(const std::string& after);
     void loadLibrary();
+    // Calls the special entry of the given count (load -2, unload -3) in a frame of its own.
+    void callSpecial(int16_t count, const char* frameName, const char* what);
 
     Options opts_;
     HMODULE module_ = nullptr;
