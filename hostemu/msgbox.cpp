@@ -9,22 +9,19 @@ namespace hostemu {
 namespace {
 
 std::vector<MessageBoxShown> gShown;
-int gAnswer = IDOK;
 
 int WINAPI answerMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     gShown.push_back({owner, text ? text : "", caption ? caption : "", style});
-    return gAnswer;
+    return IDOK;
 }
 
 LoadRegistration patch([](Host& host, HMODULE library) {
     gShown.clear();
-    gAnswer = IDOK;
     patchImport(library, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(&answerMessageBox));
 });
 
 }  // namespace
 
 const std::vector<MessageBoxShown>& messageBoxes() { return gShown; }
-void answerMessageBoxesWith(int button) { gAnswer = button; }
 
 }  // namespace hostemu

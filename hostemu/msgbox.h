@@ -16,9 +16,8 @@ struct MessageBoxShown {
     UINT style;
 };
 
-// Every message box the library has shown since the current host loaded it.
+// Every message box the library has shown since the current host loaded it;
+// each was answered with IDOK.
 const std::vector<MessageBoxShown>& messageBoxes();
-// The button the next boxes are answered with (IDOK unless set).
-void answerMessageBoxesWith(int button);
 
 }  // namespace hostemu

@@ -95,6 +95,86 @@ int runLoadCountPeer(const char* library, const char* readyEvent, const char* go
     return seen;
 }
 
+// The second copy of TraceFromLoadToUnload: loads the library, calls it once
+// and unloads it.
+int runLoadOnce(const char* library) {
+    Host host(libraryOptions(library));
+    return host.call("KAVRO_MODE").ok() ? 0 : 1;
+}
+
+namespace {
+
+// Runs runLoadOnce in a second copy of this program as its debugger, with
+// the trace switch at `value`, and returns the library's trace lines.
+std::vector<std::string> tracedByProcess(const std::string& library, const char* value) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string cmd = "\"" + std::string(self) + "\" --kavro-load \"" + library + "\"";
+    setSwitch(value);  // inherited by the new process
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const BOOL started = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+                                        nullptr, nullptr, &si, &pi);
+    setSwitch(nullptr);
+    if (!started) return {"(not started)"};
+    std::vector<std::string> lines;
+    for (bool exited = false; !exited;) {
+        DEBUG_EVENT ev;
+        if (!WaitForDebugEvent(&ev, 120000)) {
+            lines.push_back("(no answer)");
+            TerminateProcess(pi.hProcess, 1);
+            break;
+        }
+        DWORD status = DBG_CONTINUE;
+        switch (ev.dwDebugEventCode) {
+            case OUTPUT_DEBUG_STRING_EVENT: {
+                std::string text(ev.u.DebugString.nDebugStringLength, '\0');
+                SIZE_T got = 0;
+                ReadProcessMemory(pi.hProcess, ev.u.DebugString.lpDebugStringData, text.data(), text.size(), &got);
+                text.resize(std::strlen(text.c_str()));
+                if (text.find("(plume)") != std::string::npos) lines.push_back(text);
+                break;
+            }
+            case CREATE_PROCESS_DEBUG_EVENT:
+                if (ev.u.CreateProcessInfo.hFile) CloseHandle(ev.u.CreateProcessInfo.hFile);
+                break;
+            case LOAD_DLL_DEBUG_EVENT:
+                if (ev.u.LoadDll.hFile) CloseHandle(ev.u.LoadDll.hFile);
+                break;
+            case EXCEPTION_DEBUG_EVENT:
+                // The program's own exceptions are its to handle.
+                if (ev.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
+                    status = DBG_EXCEPTION_NOT_HANDLED;
+                break;
+            case EXIT_PROCESS_DEBUG_EVENT:
+                exited = true;
+                break;
+        }
+        ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, status);
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return lines;
+}
+
+}  // namespace
+
+// The whole trace path in a process of its own: the line written when Windows
+// maps the library, and the one when it goes, both with the copy's label.
+TEST(LifecycleTrace, FromLoadToUnload) {
+    for (const char* name : {"Kavro.FLL", "KavroMT.FLL"}) {
+        const std::string label = std::string(name) == "Kavro.FLL" ? "      Kavro (plume)" : "      KavroMT (plume)";
+        const std::vector<std::string> lines = tracedByProcess(programDir() + name, "DEBUG1");
+        ASSERT_EQ(lines.size(), 2u) << name << (lines.empty() ? "" : ": " + lines[0]);
+        const std::string module = lines[0].substr(0, lines[0].find(' '));  // "DllMain(H=..."
+        EXPECT_EQ(module.rfind("DllMain(H=", 0), 0u) << lines[0];
+        EXPECT_EQ(lines[0], module + " R=PA P=0)=1" + label);
+        EXPECT_EQ(lines[1], module + " R=PD P=0)=1" + label);
+        EXPECT_TRUE(tracedByProcess(programDir() + name, "debu").empty()) << name;
+    }
+}
+
 TEST_F(Lifecycle, PlainNameIsNotCompanion) {
     EXPECT_EQ(ok("KAVRO_MODE"), Bool(false));
     EXPECT_EQ(ok("KAVRO_COUNT"), Int(1, 10));
