@@ -327,6 +327,20 @@ TEST_F(Clock, RefusedChangeIsReportedAndNotAnnounced) {
     EXPECT_TRUE(calls_.posted.empty());
 }
 
+// Without a test's patch the emulated host itself refuses the change: no
+// script run through it can set the computer's clock.
+TEST_F(Calendar, HostNeverLetsTheClockChange) {
+    void* real = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetLocalTime"));
+    hostemu::ImportPatch look(host().module(), "kernel32.dll", "SetLocalTime",
+                              reinterpret_cast<void*>(&fakeSetLocalTime));
+    ASSERT_TRUE(look.active());
+    EXPECT_NE(look.original(), real);
+    auto hostAnswer = reinterpret_cast<BOOL(WINAPI*)(const SYSTEMTIME*)>(look.original());
+    SYSTEMTIME st{};
+    EXPECT_FALSE(hostAnswer(&st));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD));
+}
+
 TEST_F(Clock, BadDayTypeChangesNothing) {
     EXPECT_EQ(error("D_SETSDATE", {Str("15"), Int(6), Int(2021)}), 901);
     EXPECT_TRUE(calls_.set.empty());
