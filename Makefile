@@ -15,12 +15,10 @@ setup:
 # use on machines that cannot run 32-bit code.
 build: setup
 	@test -f build/CMakeCache.txt || cmake -S . -B build -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(CMAKE_FLAGS) >/dev/null
-	@cmake --build build -j $(JOBS) | grep -v '^\[' || true
-	@test -f build/Kavro.FLL
+	@cmake --build build -j $(JOBS) > build/.build.log 2>&1 || { cat build/.build.log; exit 1; }
 	@if [ "$$(cat build/.test-arch)" = 64 ]; then \
 	  test -f build/win64/CMakeCache.txt || cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(CMAKE_FLAGS) >/dev/null; \
-	  cmake --build build/win64 -j $(JOBS) | grep -v '^\[' || true; \
-	  test -f build/win64/Kavro.FLL; \
+	  cmake --build build/win64 -j $(JOBS) > build/win64/.build.log 2>&1 || { cat build/win64/.build.log; exit 1; }; \
 	fi
 
 test: build

@@ -6,10 +6,12 @@
 #include "frame/info.h"
 #include "frame/lifecycle.h"
 #include "frame/table.h"
+#include "system/memory.h"
+#include "text/utilities.h"
 
 namespace {
-constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::calendar::kRows, kv::info::kRows,
-                                        kv::lifecycle::kRows);
+constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::calendar::kRows, kv::text::kUtilityRows,
+                                        kv::memory::kMemoryRows, kv::info::kRows, kv::lifecycle::kRows);
 }  // namespace
 
 constinit FoxTableHeader gFoxTable = {0, static_cast<int16_t>(gEntries.size()), gEntries.data()};

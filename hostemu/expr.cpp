@@ -644,6 +644,8 @@ Result Evaluator::execute(const std::string& line, const std::map<std::string, C
             for (const std::string& n : nameList(body.substr(to + 4))) host_.setVar(n, v.value);
             return;
         }
+        if (word == "DECLARE" && upper(" " + restTrim() + " ").find(" IN ") != std::string::npos)
+            return;  // a function of a Windows DLL: nothing to keep
         if (word == "DIMENSION" || word == "DIME" || word == "DECLARE") {
             Parser p(host_, restTrim());
             while (!p.atEnd()) {

@@ -178,6 +178,19 @@ void Host::initialise() {
 
 int Host::dispatch(DispatchRecord& record) { return entry_(&record); }
 
+Result Host::request(DispatchRecord& record) {
+    frames_.push_back(makeFrame("(request)"));
+    dispatch(record);
+    Frame done = std::move(frames_.back());
+    frames_.pop_back();
+    Result res;
+    res.error = done.error;
+    res.message = done.message;
+    if (done.hasResult) res.value = done.result;
+    if (frames_.empty()) checkLeaks("a raw request");
+    return res;
+}
+
 void Host::violation(const std::string& what) {
     violations.push_back(what);
     if (onViolation) onViolation(what);
@@ -641,6 +654,7 @@ void Host::answer(HostCallRecord& r) {
             f.message = cstring(r.arg1);
             return;
         case api::Execute: {
+            executed.push_back(cstring(r.arg1));
             Result res = execute(cstring(r.arg1));
             r.arg1 = static_cast<uint32_t>(res.error);
             return;

@@ -86,6 +86,9 @@ public:
 
     // The raw entry point, for tests of the protocol itself.
     int dispatch(DispatchRecord& record);
+    // A raw request run as a script call: its host calls are answered, its
+    // result or error comes back.
+    Result request(DispatchRecord& record);
     void initialise();  // opcode 0 with this host's tables
     void load();        // the on-load entry; the constructor does it unless Options::load is false
     void unload();      // on-unload entry, then FreeLibrary; the destructor does it too
@@ -126,6 +129,7 @@ public:
 
     // ---- what the host saw ----
     std::string output;                   // HostPutText
+    std::vector<std::string> executed;    // HostExecute commands, in order
     std::vector<std::string> violations;  // what the library did wrong
     std::function<void(const std::string&)> onViolation;
     // Runs before the host answers each callback; may change the record
