@@ -12,6 +12,7 @@
 #include "hostemu/iat.h"
 #include "hostemu/msgbox.h"
 #include "hostemu/window.h"
+#include "text/strutil.h"
 #include "tests/support.h"
 
 namespace kavro_test {
@@ -347,6 +348,7 @@ TEST_F(Lifecycle, LoadSurvivesAHostThatAnswersNothing) {
     host().intercept = nullptr;
     EXPECT_EQ(ok("KAVRO_COUNT").i, 1);
     EXPECT_EQ(ok("D_SETDFDOW").i, 1);  // the default stayed
+    EXPECT_EQ(ok("U_INIT", {Str("hello wORLD")}).str, "hello wORLD");  // no letters known
 }
 
 TEST_F(Lifecycle, LoadKeepsItsOwnWhenAnswersAreShort) {
@@ -366,6 +368,42 @@ TEST_F(Lifecycle, LoadKeepsItsOwnWhenAnswersAreShort) {
     host().load();  // the host's short answers are freed, nothing else happens
     host().intercept = nullptr;
     EXPECT_EQ(ok("D_SETDFDOW").i, 1);
+    EXPECT_EQ(ok("U_INIT", {Str("hello wORLD")}).str, "hello wORLD");
+}
+
+// The case tables are the host's answers, byte for byte: here a host whose
+// only letter is x.
+TEST_F(Lifecycle, CaseTablesAreTheHostsAnswers) {
+    stop();
+    Host::Options o;
+    o.load = false;
+    start(o);
+    host().intercept = [&](HostCallRecord& r) {
+        if (r.api != api::Evaluate) return;
+        const std::string expr = host().cstring(r.arg2);
+        if (expr.find("_Q_") == std::string::npos) return;
+        std::string table(256, 0);
+        for (int c = 0; c < 256; ++c) table[c] = static_cast<char>(c);
+        if (expr == "UPPE(_Q_)") table['x'] = 'X';
+        table += "and more";  // only the first 256 bytes count
+        r.arg1 = host().toHost(Str(table), *reinterpret_cast<HostValue*>(r.arg1)) ? 0 : 43;
+        r.api = 0;
+    };
+    host().load();
+    host().intercept = nullptr;
+    EXPECT_EQ(ok("U_INIT", {Str("xx ab X")}).str, "Xx ab X");
+}
+
+TEST_F(Lifecycle, CaseTablesFollowTheHostsCodePage) {
+    uint8_t upperTable[256], lowerTable[256];
+    for (int c = 0; c < 256; ++c) upperTable[c] = lowerTable[c] = static_cast<uint8_t>(c);
+    CharUpperBuffA(reinterpret_cast<char*>(upperTable), 256);
+    CharLowerBuffA(reinterpret_cast<char*>(lowerTable), 256);
+    std::string in = "hello wORLD \xE0\xE0\xC0 x1y";
+    std::string want = in;
+    kv::text::properCase(reinterpret_cast<uint8_t*>(want.data()), want.size(), upperTable, lowerTable);
+    EXPECT_EQ(ok("U_INIT", {Str(in)}).str, want);
+    EXPECT_EQ(ok("U_INIT", {Str("hello wORLD")}).str, "Hello World");
 }
 
 TEST_F(Lifecycle, HostCaseFunctionsFollowTheAnsiCodePage) {
