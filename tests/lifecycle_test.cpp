@@ -70,6 +70,15 @@ protected:
         return gTraced;
     }
 
+    // A host that has initialised the library but not yet called its load
+    // entry: the test sets up `intercept` and calls load() itself.
+    void startUnloaded() {
+        stop();
+        Host::Options o;
+        o.load = false;
+        start(o);
+    }
+
     std::string unloadLine(const char* label) const {
         return "DllMain(H=" + std::to_string(moduleValue_) + " R=PD P=0)=1" + label;
     }
@@ -304,10 +313,7 @@ TEST_F(Lifecycle, VersionShowsABoxAndNamesTheResourceVersion) {
 }
 
 TEST_F(Lifecycle, LoadAsksForTheMainWindowAndTheCaseRules) {
-    stop();
-    Host::Options o;
-    o.load = false;
-    start(o);
+    startUnloaded();
     std::vector<std::string> evaluated;
     std::string stored;
     host().intercept = [&](HostCallRecord& r) {
@@ -336,11 +342,8 @@ TEST_F(Lifecycle, LoadAsksForTheMainWindowAndTheCaseRules) {
 // A host that answers none of the load's questions: the load completes on
 // what it has and reads nothing the host did not fill in.
 TEST_F(Lifecycle, LoadSurvivesAHostThatAnswersNothing) {
-    stop();
+    startUnloaded();
     setSetting("FDOW", Num(5));
-    Host::Options o;
-    o.load = false;
-    start(o);
     host().intercept = [](HostCallRecord& r) {
         if (r.api != api::RetValue) r.api = 0;  // left as it came: nobody answered
     };
@@ -352,18 +355,11 @@ TEST_F(Lifecycle, LoadSurvivesAHostThatAnswersNothing) {
 }
 
 TEST_F(Lifecycle, LoadKeepsItsOwnWhenAnswersAreShort) {
-    stop();
-    Host::Options o;
-    o.load = false;
-    start(o);
+    startUnloaded();
     host().intercept = [&](HostCallRecord& r) {
-        if (r.api == api::Evaluate) {
-            auto* out = reinterpret_cast<HostValue*>(r.arg1);
-            hostemu::Host& h = host();
-            const bool ok = h.toHost(Str("SHORT"), *out);
-            r.arg1 = ok ? 0 : 43;
-            r.api = 0;
-        }
+        if (r.api != api::Evaluate) return;
+        r.arg1 = host().toHost(Str("SHORT"), *reinterpret_cast<HostValue*>(r.arg1)) ? 0 : 43;
+        r.api = 0;
     };
     host().load();  // the host's short answers are freed, nothing else happens
     host().intercept = nullptr;
@@ -374,10 +370,7 @@ TEST_F(Lifecycle, LoadKeepsItsOwnWhenAnswersAreShort) {
 // The case tables are the host's answers, byte for byte: here a host whose
 // only letter is x.
 TEST_F(Lifecycle, CaseTablesAreTheHostsAnswers) {
-    stop();
-    Host::Options o;
-    o.load = false;
-    start(o);
+    startUnloaded();
     host().intercept = [&](HostCallRecord& r) {
         if (r.api != api::Evaluate) return;
         const std::string expr = host().cstring(r.arg2);
