@@ -2,9 +2,11 @@
 // and unload entries last.
 #include "bits/checksum.h"
 #include "bits/cipher.h"
+#include "calendar/calendar.h"
 #include "convert/convert.h"
 #include "convert/numeric.h"
 #include "frame/dispatch.h"
+#include "frame/info.h"
 #include "frame/lifecycle.h"
 #include "frame/table.h"
 #include "system/memory.h"
@@ -12,8 +14,8 @@
 
 namespace {
 constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::convert::kNumericRows, kv::bits::kCipherRows,
-                                         kv::bits::kChecksumRows, kv::text::kUtilityRows, kv::memory::kMemoryRows,
-                                         kv::lifecycle::kRows);
+                                         kv::bits::kChecksumRows, kv::calendar::kRows, kv::text::kUtilityRows,
+                                         kv::memory::kMemoryRows, kv::info::kRows, kv::lifecycle::kRows);
 }  // namespace
 
 constinit FoxTableHeader gFoxTable = {0, static_cast<int16_t>(gEntries.size()), gEntries.data()};

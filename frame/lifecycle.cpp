@@ -1,7 +1,26 @@
 // Load and unload: each family that keeps state sets it up and tears it down
-// from here, in a fixed order.
+// from here, in a fixed order. A step runs only for a family the library has.
 #include "frame/lifecycle.h"
 
-void OnLoad(ParamBlock*) {}
+#include "calendar/calendar.h"
+#include "frame/shared.h"
+#include "frame/state.h"
 
-void OnUnload(ParamBlock*) {}
+void OnLoad(ParamBlock*) {
+    shared::increment(shared::LoadCount);
+    TakeMainWindow();
+    BuildCaseTables();
+    // (translation tables: reset)
+    LoadDefaultFirstDayOfWeek();
+}
+
+void OnUnload(ParamBlock*) {
+    shared::decrement(shared::LoadCount);
+    // (worker thread: stop)
+    // (bit maps: free all)
+    // (command timer: stop)
+    // (bulk file runs: wait for them)
+    // (hooked windows and tray icon: give back)
+    // (keyboard hook: remove)
+    // (forced-quit watcher: stop)
+}
