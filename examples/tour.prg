@@ -37,6 +37,19 @@
 ? U_HASH("abc", 6)
 ? LEN(U_HASHDATA("abc", 16))
 
+* Calendar: whole days in the proleptic Gregorian calendar.
+? D_EOM({^2000-02-10})
+? D_SOW({^2000-01-05}, 2)
+? D_DOW({^2000-01-05}, 2)
+? D_MBD({^2000-03-15}, {^2000-01-20})
+? D_N2D(31, 12, 1999)
+? D_ISLEAP(1900)
+? D_EOM({^2000-01-31 23:59})
+
+* The library itself: how many loads across processes, and whether this is the companion copy.
+? KAVRO_COUNT()
+? KAVRO_MODE()
+
 * Bit maps: numbered sets of flags held by the library.
 ? BM_(1, 2)
 ? BM_SET(1, 9, .T.)

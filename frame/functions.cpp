@@ -3,9 +3,11 @@
 #include "bits/bitmap.h"
 #include "bits/checksum.h"
 #include "bits/cipher.h"
+#include "calendar/calendar.h"
 #include "convert/convert.h"
 #include "convert/numeric.h"
 #include "frame/dispatch.h"
+#include "frame/info.h"
 #include "frame/lifecycle.h"
 #include "frame/table.h"
 #include "system/folders.h"
@@ -16,9 +18,10 @@
 
 namespace {
 constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::convert::kNumericRows, kv::bits::kCipherRows,
-                                         kv::bits::kChecksumRows, kv::bits::kBitMapRows, kv::text::kUtilityRows,
-                                         kv::text::kWordRows, kv::text::kTranslationRows, kv::memory::kMemoryRows,
-                                         kv::sys::kFolderFontWipeRows, kv::lifecycle::kRows);
+                                         kv::bits::kChecksumRows, kv::bits::kBitMapRows, kv::calendar::kRows,
+                                         kv::text::kUtilityRows, kv::text::kWordRows, kv::text::kTranslationRows,
+                                         kv::memory::kMemoryRows, kv::sys::kFolderFontWipeRows, kv::info::kRows,
+                                         kv::lifecycle::kRows);
 }  // namespace
 
 constinit FoxTableHeader gFoxTable = {0, static_cast<int16_t>(gEntries.size()), gEntries.data()};

@@ -10,6 +10,8 @@
 #include <functional>
 #include <vector>
 
+#include "hostemu/settings.h"
+
 namespace hostemu {
 
 namespace {
@@ -484,6 +486,11 @@ Value Parser::builtin(const std::string& name, std::vector<Value>& a) {
             case 'L': return Bool(!v.b);
             default: return Bool(false);
         }
+    }
+    if (name == "SET") {
+        Value v = setting(str(0));
+        if (v.type == 'U') raise(11);
+        return v;
     }
     if (name == "ISNULL") return Bool(arg(a, 0, 0).type == '0');
     if (name == "IIF") return truthy(arg(a, 0, 'L')) ? arg(a, 1, 0) : arg(a, 2, 0);

@@ -77,6 +77,10 @@ std::map<int32_t, ApiHandler>& apiTable() {
 void registerApi(int32_t code, ApiHandler handler) { apiTable()[code] = handler; }
 
 namespace {
+std::vector<LoadHook>& loadHooks() {
+    static std::vector<LoadHook> hooks;
+    return hooks;
+}
 std::map<int32_t, ApiHandler>& fieldApiTable() {
     static std::map<int32_t, ApiHandler> table;
     return table;
@@ -86,6 +90,7 @@ FieldResolver gFieldResolver = nullptr;
 
 void registerFieldApi(int32_t code, ApiHandler handler) { fieldApiTable()[code] = handler; }
 void registerFieldResolver(FieldResolver resolver) { gFieldResolver = resolver; }
+void registerLoadHook(LoadHook hook) { loadHooks().push_back(hook); }
 
 Host* Host::current() { return gCurrent; }
 
@@ -115,18 +120,24 @@ Host::Host(Options options) : opts_(std::move(options)) {
     slots_->capacity = opts_.slotCapacity;
     loadLibrary();
     if (opts_.initialise) initialise();
-    if (opts_.initialise && opts_.load) {
-        if (const FoxEntry* e = specialEntry(-2)) {
-            DispatchRecord r{};
-            r.opcode = opcode::Call;
-            r.routine = reinterpret_cast<word_t>(e->handler);
-            frames_.push_back(makeFrame("(load)"));
-            dispatch(r);
-            frames_.pop_back();
-            checkLeaks("the load entry");
-        }
-        loaded_ = true;
-    }
+    if (opts_.initialise && opts_.load) load();
+}
+
+void Host::callSpecial(int16_t count, const char* frameName, const char* what) {
+    const FoxEntry* e = specialEntry(count);
+    if (!e) return;
+    DispatchRecord r{};
+    r.opcode = opcode::Call;
+    r.routine = reinterpret_cast<word_t>(e->handler);
+    frames_.push_back(makeFrame(frameName));
+    dispatch(r);
+    frames_.pop_back();
+    checkLeaks(what);
+}
+
+void Host::load() {
+    callSpecial(-2, "(load)", "the load entry");
+    loaded_ = true;
 }
 
 Host::~Host() {
@@ -148,20 +159,13 @@ void Host::loadLibrary() {
     void* r = patchImport(module_, "kernel32.dll", "GlobalReAlloc", reinterpret_cast<void*>(&faultyGlobalReAlloc));
     if (r) gRealGlobalReAlloc = reinterpret_cast<decltype(&GlobalReAlloc)>(r);
     gAllocFaults = gResizeFaults = 0;
+    for (LoadHook hook : loadHooks()) hook(*this, module_);
 }
 
 void Host::unload() {
     if (!module_) return;
     if (loaded_) {
-        if (const FoxEntry* e = specialEntry(-3)) {
-            DispatchRecord r{};
-            r.opcode = opcode::Call;
-            r.routine = reinterpret_cast<word_t>(e->handler);
-            frames_.push_back(makeFrame("(unload)"));
-            dispatch(r);
-            frames_.pop_back();
-            checkLeaks("the unload entry");
-        }
+        callSpecial(-3, "(unload)", "the unload entry");
         loaded_ = false;
     }
     FreeLibrary(module_);

@@ -52,6 +52,13 @@ struct FieldApiRegistration {
 using FieldResolver = bool (*)(Host& host, const std::string& name, HostLocator& out);
 void registerFieldResolver(FieldResolver resolver);
 using Command = std::function<int(const std::string& rest)>;  // 0 = success
+// Runs each time a host has loaded the library, before opcode 0; the host's
+// parts that answer the library's calls to Windows patch its imports here.
+using LoadHook = void (*)(Host& host, HMODULE library);
+void registerLoadHook(LoadHook hook);
+struct LoadRegistration {
+    explicit LoadRegistration(LoadHook hook) { registerLoadHook(hook); }
+};
 
 struct Variable {
     bool array = false;
@@ -94,6 +101,7 @@ public:
     // result or error comes back.
     Result request(DispatchRecord& record);
     void initialise();  // opcode 0 with this host's tables
+    void load();        // the on-load entry; the constructor does it unless Options::load is false
     void unload();      // on-unload entry, then FreeLibrary; the destructor does it too
     HMODULE module() const { return module_; }
     const FoxTableHeader* table() const { return table_; }
@@ -188,6 +196,8 @@ private:
     bool checkArgs(const FoxEntry& e, std::vector<Value>& args);
     void checkLeaks(const std::string& after);
     void loadLibrary();
+    // Calls the special entry of the given count (load -2, unload -3) in a frame of its own.
+    void callSpecial(int16_t count, const char* frameName, const char* what);
 
     Options opts_;
     HMODULE module_ = nullptr;

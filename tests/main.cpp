@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
+
+namespace kavro_test {
+int runLoadCountPeer(const char* library, const char* readyEvent, const char* goEvent);
+int runLoadOnce(const char* library);
+}
 
 // Prints a closing line that any runner can read, after GoogleTest's own.
 class Tally : public ::testing::EmptyTestEventListener {
@@ -12,6 +18,10 @@ class Tally : public ::testing::EmptyTestEventListener {
 };
 
 int main(int argc, char** argv) {
+    // A second copy of this program, started by a test to hold the library loaded.
+    if (argc == 5 && std::strcmp(argv[1], "--kavro-peer") == 0)
+        return kavro_test::runLoadCountPeer(argv[2], argv[3], argv[4]);
+    if (argc == 3 && std::strcmp(argv[1], "--kavro-load") == 0) return kavro_test::runLoadOnce(argv[2]);
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new Tally);
     return RUN_ALL_TESTS();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "hostemu/host.h"
+#include "hostemu/settings.h"
 
 namespace kavro_test {
 
@@ -28,6 +29,7 @@ protected:
         host_->unload();
         for (MemHandle h : host_->liveHandles()) ADD_FAILURE() << "handle " << h << " left allocated";
         host_.reset();
+        resetSettings();
     }
 
     Host& host() { return *host_; }

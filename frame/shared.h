@@ -1,0 +1,22 @@
+// SharedData: seven 32-bit slots that every process with the library loaded
+// sees alike (a shared, writable section of the library's image). All zero
+// when the first process maps the library.
+#pragma once
+
+#include <cstdint>
+
+extern volatile int32_t SharedData[7];
+
+namespace shared {
+enum Slot : int {
+    QuitFirst = 0,  // slots 0 to 2: the forced-quit watcher's values
+    LoadCount = 3,  // loads not yet matched by an unload, across all processes
+    HookHandle = 4,  // the keyboard hook
+    HotKeyFlag = 5,  // the keyboard hook's hot-key flag
+};
+
+// Interlocked changes and reads of one slot: other processes change it too.
+int32_t increment(Slot slot);
+int32_t decrement(Slot slot);
+int32_t read(Slot slot);
+}  // namespace shared
