@@ -5,8 +5,8 @@
 // The way is chosen once, at run time, so that the library still runs on
 // processors without these instructions.
 #include "bits/crc.h"
+#include "frame/cpu.h"
 
-#include <cpuid.h>
 #include <immintrin.h>
 
 #include <cstring>
@@ -253,22 +253,12 @@ namespace {
 
 enum class Way { Sliced, Folded, Folded256, FoldedWide };
 
-// The register state the system saves for each thread.
-__attribute__((target("xsave"))) uint64_t savedState() { return _xgetbv(0); }
-
 Way bestWay() {
     static const Way way = [] {
-        unsigned a, b, c, d;
-        if (!__get_cpuid(1, &a, &b, &c, &d)) return Way::Sliced;
-        if (!(c & bit_PCLMUL) || !(c & bit_SSE4_1) || !(d & bit_SSE2)) return Way::Sliced;
-        unsigned a7, b7, c7, d7;
-        if (!(c & bit_OSXSAVE) || !(c & bit_AVX) || !__get_cpuid_count(7, 0, &a7, &b7, &c7, &d7) ||
-            !(c7 & bit_VPCLMULQDQ))
-            return Way::Folded;
-        const uint64_t state = savedState();
-        // XMM, YMM, then the mask registers and both halves of the ZMM registers.
-        if ((b7 & bit_AVX512F) && (state & 0xE6) == 0xE6) return Way::FoldedWide;
-        if ((b7 & bit_AVX2) && (state & 0x06) == 0x06) return Way::Folded256;
+        const kv::CpuFeatures& f = kv::cpu();
+        if (!f.pclmul || !f.sse41 || !f.sse2) return Way::Sliced;
+        if (f.vpclmul && f.avx512f && f.zmmSaved) return Way::FoldedWide;
+        if (f.vpclmul && f.avx2 && f.ymmSaved) return Way::Folded256;
         return Way::Folded;
     }();
     return way;

@@ -1,6 +1,7 @@
 #include "system/memkernels.h"
 
-#include <cpuid.h>
+#include "frame/cpu.h"
+
 #include <emmintrin.h>
 
 #include <algorithm>
@@ -10,13 +11,7 @@ namespace kv::memory {
 
 namespace detail {
 
-bool hasSse2() {
-    static const bool yes = [] {
-        unsigned a = 0, b = 0, c = 0, d = 0;
-        return __get_cpuid(1, &a, &b, &c, &d) && (d & bit_SSE2) != 0;
-    }();
-    return yes;
-}
+bool hasSse2() { return kv::cpuHasSse2(); }
 
 // Index of the first non-zero byte in [from, n), or n.
 size_t firstNonZeroWords(const uint8_t* p, size_t from, size_t n) {
