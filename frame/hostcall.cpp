@@ -5,6 +5,7 @@
 
 #include "frame/dispatch.h"
 #include "frame/host.h"
+#include "frame/kavro.h"
 #include "frame/unwind.h"
 
 namespace {
@@ -65,14 +66,15 @@ void HostRetLogical(int32_t flag) {
 
 void HostRetString(const char* text) {
     const size_t n = std::strlen(text);
-    MemHandle h = HostAllocHandle(n + 1);
+    kv::Handle h(HostAllocHandle(n + 1));
     if (!h) return;
-    std::memcpy(HostHandleToPtr(h), text, n + 1);
+    std::memcpy(h.data(), text, n + 1);
     HostValue v{};
     v.type = 'H';
     v.length = n;
-    v.handle = h;
-    HostRetValue(&v);
+    v.handle = h.get();
+    HostRetValue(&v);  // from here on the handle is the host's; refused, it is still ours
+    h.release();
 }
 
 void HostRetNull(char type) {

@@ -261,8 +261,12 @@ TEST_F(Unwinding, AnErrorAnswerToAnyHostCallNeverReturnsToTheHandler) {
     };
     Result res = host().call("AC_CHR4", {Int(7)});
     EXPECT_EQ(res.error, 1234);
-    host().intercept = nullptr;
     EXPECT_TRUE(host().liveHandles().empty());
+    // The same for a text result (its handle holds the terminator too).
+    res = host().call("D_MNAME", {Int(1)});
+    EXPECT_EQ(res.error, 1234);
+    EXPECT_TRUE(host().liveHandles().empty());
+    host().intercept = nullptr;
     EXPECT_EQ(ok("AC_CHR4", {Int(7)}).str, bytes({0, 0, 0, 7}));
 }
 
