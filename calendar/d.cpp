@@ -4,6 +4,8 @@
 // date is today.
 #include <windows.h>
 
+#include <cmath>
+
 #include "calendar/calendar.h"
 #include "calendar/civil.h"
 #include "frame/kavro.h"
@@ -59,6 +61,21 @@ int32_t truncDays(double d) {
     return static_cast<int32_t>(d);
 }
 
+// The day number of a Julian day: (julian - kEpoch) truncated toward zero,
+// worked out exactly from the whole days and the sign of the fraction. The
+// difference itself is not computed: rounded to a double it lands on a whole
+// day that the extended precision of the 32-bit build's floating-point unit
+// still sees a fraction away (a Julian day just above 0), and the two builds
+// would name different days.
+int32_t dayFromJulian(double julian) {
+    if (!(julian > -2147483649.0 + kEpoch && julian < 2147483648.0 + kEpoch)) fail(err::BadArgument);
+    const double whole = std::trunc(julian);
+    int64_t n = static_cast<int64_t>(whole) - kEpoch;
+    if (julian > whole && n < 0) ++n;  // -5 + 0.25 truncates to -4
+    if (julian < whole && n > 0) --n;  // 5 - 0.25 truncates to 4
+    return checkedDays(n);
+}
+
 Day dayOf(int64_t n) {
     const int32_t k = checkedDays(n);
     return {k, civilFromDayNumber(k)};
@@ -76,7 +93,7 @@ Day dateArg(const Args& a, int i) {
     switch (a.type(i)) {
         case 'D':
         case 'T':
-        case 'N': return dayOf(truncDays(a.real(i) - kEpoch));
+        case 'N': return dayOf(dayFromJulian(a.real(i)));
         case 'I': return dayOf(int64_t(a.integer(i)) - kEpoch);
         default: fail(err::BadArgument);
     }

@@ -2,6 +2,7 @@
 // functions through the real library.
 #include <windows.h>
 
+#include <cmath>
 #include <vector>
 
 #include "calendar/civil.h"
@@ -235,6 +236,21 @@ TEST_F(Calendar, NumbersAndDates) {
     EXPECT_EQ(t, Num(2451545.75, 6));
     EXPECT_EQ(t.width, 18);
     EXPECT_EQ(ok("D_NUM2TIME", {Num(2451545.75)}), DateTime(2451545.75));
+}
+
+// The day is (Julian day - epoch) truncated toward zero, exactly: a tiny
+// fraction above Julian day 0 must not be rounded away, or the build whose
+// floating point keeps more precision would name another day.
+TEST_F(Calendar, JulianFractionsNearZeroAreExact) {
+    const double tiny = std::ldexp(1.0, -40);
+    const Value day0 = ok("D_DOW", {Num(0.0)}), day1 = ok("D_DOW", {Num(1.0)});
+    EXPECT_NE(day0, day1);
+    EXPECT_EQ(ok("D_DOW", {Num(tiny)}), day1);
+    EXPECT_EQ(ok("D_DOW", {Num(1.0 - tiny)}), day1);
+    EXPECT_EQ(ok("D_DOW", {Num(-tiny)}), day0);
+    EXPECT_EQ(ok("D_DOW", {DateTime(tiny)}), day1);
+    EXPECT_EQ(ok("D_SOM", {Num(2451545.0 - tiny * 65536)}), Date(1999, 12, 1));
+    EXPECT_EQ(ok("D_SOM", {Num(2451545.0)}), Date(2000, 1, 1));
 }
 
 TEST_F(Calendar, BadDateArguments) {
