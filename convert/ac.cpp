@@ -32,24 +32,15 @@ void AC_CHR3(ParamBlock* pb) { packArg(Args(pb).integer(1), 3); }
 void AC_CHR4(ParamBlock* pb) { packArg(Args(pb).integer(1), 4); }
 void AC_CHR4F(ParamBlock* pb) { packArg(truncateToInt64(Args(pb).real(1)), 4); }
 
-void AC_CHR8(ParamBlock* pb) {
-    uint64_t bits;
-    const double d = Args(pb).real(1);
-    std::memcpy(&bits, &d, 8);
-    packArg(static_cast<int64_t>(bits), 8);
-}
+// The double's bytes are copied as they are, never loaded as a number (see retFloatBits).
+void AC_CHR8(ParamBlock* pb) { packArg(static_cast<int64_t>(realBits(Args(pb).value(1))), 8); }
 
 void AC_ASC2(ParamBlock* pb) { retInt(static_cast<int32_t>(unpackArg(pb, 2)), 5); }
 void AC_ASC3(ParamBlock* pb) { retInt(static_cast<int32_t>(unpackArg(pb, 3)), 8); }
 void AC_ASC4(ParamBlock* pb) { retInt(static_cast<int32_t>(static_cast<uint32_t>(unpackArg(pb, 4))), 11); }
 void AC_ASC4F(ParamBlock* pb) { retFloat(static_cast<double>(unpackArg(pb, 4)), 10, 0); }
 
-void AC_ASC8(ParamBlock* pb) {
-    const uint64_t bits = unpackArg(pb, 8);
-    double d;
-    std::memcpy(&d, &bits, 8);
-    retFloat(d, 20, 2);
-}
+void AC_ASC8(ParamBlock* pb) { retFloatBits(unpackArg(pb, 8), 20, 2); }
 
 void AC_D2C(ParamBlock* pb) {
     const auto day = static_cast<uint32_t>(truncateToInt64(Args(pb).real(1)));

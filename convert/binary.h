@@ -1,7 +1,11 @@
 // Big-endian packing of integers and doubles.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+
+#include "frame/records.h"
 
 namespace kv {
 
@@ -15,6 +19,13 @@ inline uint64_t unpackBigEndian(const uint8_t* in, int n) {
     uint64_t v = 0;
     for (int i = 0; i < n; ++i) v = (v << 8) | in[i];
     return v;
+}
+
+// The 8 bytes of a value's double, copied without loading it as a number.
+inline uint64_t realBits(const HostValue& v) {
+    uint64_t bits;
+    std::memcpy(&bits, reinterpret_cast<const uint8_t*>(&v) + offsetof(HostValue, real), sizeof bits);
+    return bits;
 }
 
 // Truncates toward zero to 64 bits as the processor's conversion does: a

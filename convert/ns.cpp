@@ -4,6 +4,7 @@
 // signed 32-bit, unsigned 16-bit and signed 16-bit (carried by integers).
 #include <cstring>
 
+#include "convert/binary.h"
 #include "convert/bulk.h"
 #include "convert/numeric.h"
 #include "frame/kavro.h"
@@ -109,7 +110,12 @@ void combineStrings(ParamBlock* pb, Op op) {
 
 }  // namespace
 
-void NS_D2S(ParamBlock* pb) { packArg(Args(pb).number(1)); }
+// A numeric's own 8 bytes, never loaded as a number (see retFloatBits).
+void NS_D2S(ParamBlock* pb) {
+    Args a(pb);
+    if (a.type(1) == 'N') return packArg(realBits(a.value(1)));
+    packArg(a.number(1));
+}
 void NS_F2S(ParamBlock* pb) { packArg(static_cast<float>(Args(pb).number(1))); }
 void NS_L2S(ParamBlock* pb) { packArg(Args(pb).integer(1)); }
 void NS_UI2S(ParamBlock* pb) { packArg(static_cast<uint16_t>(integerIn(pb, 1, 0, 65535))); }
@@ -122,7 +128,7 @@ void NS_UL2S(ParamBlock* pb) {
     packArg(static_cast<uint32_t>(x));
 }
 
-void NS_S2D(ParamBlock* pb) { retFloat(unpackArg<double>(pb), 20, 2); }
+void NS_S2D(ParamBlock* pb) { retFloatBits(unpackArg<uint64_t>(pb), 20, 2); }
 void NS_S2F(ParamBlock* pb) { retFloat(unpackArg<float>(pb), 20, 2); }
 void NS_S2UL(ParamBlock* pb) { retUnsigned(unpackArg<uint32_t>(pb), 20); }
 void NS_S2L(ParamBlock* pb) { retInt(unpackArg<int32_t>(pb), 20); }

@@ -51,6 +51,15 @@ void retBytes(const void* data, size_t n) {
     retHandle(std::move(h), n);
 }
 
+void retFloatBits(uint64_t bits, int16_t width, int32_t decimals) {
+    HostValue v{};
+    v.type = 'N';
+    v.width = width;
+    v.length = static_cast<uint32_t>(decimals);
+    std::memcpy(reinterpret_cast<uint8_t*>(&v) + offsetof(HostValue, real), &bits, sizeof bits);
+    HostRetValue(&v);
+}
+
 void retArg(ParamBlock* pb, int i) { HostRetValue(&pb->slot[i - 1].value); }
 
 namespace {

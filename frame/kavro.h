@@ -137,6 +137,10 @@ inline void retInt(int32_t v, int16_t width) { HostRetInt(v, width); }
 inline void retFloat(double v, int16_t width, int32_t decimals) { HostRetFloat(width, decimals, v); }
 inline void retLogical(bool b) { HostRetLogical(b ? 1 : 0); }
 inline void retNull(char type) { HostRetNull(type); }
+// A numeric result given as the 8 bytes of its double, which reach the host
+// unchanged. A double passed by value may travel through the 32-bit build's
+// floating-point unit, which quiets a signalling NaN on the way.
+void retFloatBits(uint64_t bits, int16_t width, int32_t decimals);
 // An address-sized or unsigned 32-bit number: never shown negative.
 inline void retUnsigned(uint32_t v, int16_t width) { HostRetFloat(width, 0, static_cast<double>(v)); }
 // A character result of exactly n bytes in a new handle; raises 182 when none can be had.

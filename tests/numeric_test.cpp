@@ -31,6 +31,21 @@ TEST_F(Numeric, DoublesAndFloatsRoundTripThroughTheirBytes) {
     EXPECT_EQ(ok("NS_S2F", {Str(raw(0.1f))}).num, static_cast<double>(0.1f));
 }
 
+// Raw bytes stay raw both ways, a signalling NaN and its payload included
+// (a copy through the x87 unit would set its quiet bit).
+TEST_F(Numeric, SignallingNanBytesAreKept) {
+    const uint64_t snan = 0x7FF0000000000005u;
+    double d;
+    std::memcpy(&d, &snan, 8);
+    const Value v = ok("NS_S2D", {Str(raw(snan))});
+    EXPECT_EQ(std::memcmp(&v.num, &snan, 8), 0);
+    EXPECT_EQ(ok("NS_D2S", {Num(d, 2)}).str, raw(snan));
+    const std::string big = bytes({0x7F, 0xF0, 0, 0, 0, 0, 0, 5});
+    const Value w = ok("AC_ASC8", {Str(big)});
+    EXPECT_EQ(std::memcmp(&w.num, &snan, 8), 0);
+    EXPECT_EQ(ok("AC_CHR8", {Num(d)}).str, big);
+}
+
 TEST_F(Numeric, UnpackingWantsTheExactLength) {
     EXPECT_EQ(error("NS_S2D", {Str("1234567")}), 901);
     EXPECT_EQ(error("NS_S2D", {Str("123456789")}), 901);
