@@ -87,9 +87,37 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"), force_align_arg_pointer)) 
     plain::mapBytes(p + i, n - i, table);
 }
 
+// The table as sixteen rows of sixteen, each row in both lanes of a
+// register. Every row is looked up with the byte's low four bits (alone: a
+// shuffle gives zero for an index with its top bit set); the high
+// four bits then pick one of the sixteen results, one bit at a time: byte
+// blends choose by each byte's top bit, so the bytes are shifted to bring
+// bits 4, 5, 6 and 7 up there in turn.
+__attribute__((target("avx2"), force_align_arg_pointer)) void avx2::mapBytes(uint8_t* p, size_t n,
+                                                                             const uint8_t table[256]) {
+    __m256i row[16];
+    for (int k = 0; k < 16; ++k)
+        row[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * k)));
+    const __m256i lowBits = _mm256_set1_epi8(0x0F);
+    size_t i = 0;
+    for (; n - i >= 32; i += 32) {
+        auto* v = reinterpret_cast<__m256i*>(p + i);
+        const __m256i x = _mm256_loadu_si256(v), low = _mm256_and_si256(x, lowBits);
+        __m256i r[16];
+        for (int k = 0; k < 16; ++k) r[k] = _mm256_shuffle_epi8(row[k], low);
+        for (int bit = 4, count = 16; bit < 8; ++bit, count /= 2) {
+            const __m256i pick = _mm256_slli_epi16(x, 7 - bit);
+            for (int k = 0; k < count / 2; ++k) r[k] = _mm256_blendv_epi8(r[2 * k], r[2 * k + 1], pick);
+        }
+        _mm256_storeu_si256(v, r[0]);
+    }
+    plain::mapBytes(p + i, n - i, table);
+}
+
 void mapBytes(uint8_t* p, size_t n, const uint8_t table[256]) {
     if (n >= 256 && cpuHasAvx512Vbmi()) return avx512::mapBytes(p, n, table);
     if (n >= 64 && cpuHasSse2() && sse2::mapBytesSparse(p, n, table)) return;
+    if (n >= 64 && cpuHasAvx2()) return avx2::mapBytes(p, n, table);
     wide::mapBytes(p, n, table);
 }
 
