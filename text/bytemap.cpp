@@ -88,28 +88,35 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"), force_align_arg_pointer)) 
 }
 
 // The table as sixteen rows of sixteen, each row in both lanes of a
-// register. Every row is looked up with the byte's low four bits (alone: a
-// shuffle gives zero for an index with its top bit set); the high
-// four bits then pick one of the sixteen results, one bit at a time: byte
-// blends choose by each byte's top bit, so the bytes are shifted to bring
-// bits 4, 5, 6 and 7 up there in turn.
+// register, looked up with byte shuffles on the low four bits. A shuffle
+// gives zero for an index with its top bit set; with bit 4 copied there (and
+// its opposite for the other row), each pair of rows gives only the right
+// entry, so the two are or-ed. The remaining bits 5, 6 and 7 pick from the
+// pairs with byte blends, which choose by each byte's top bit.
 __attribute__((target("avx2"), force_align_arg_pointer)) void avx2::mapBytes(uint8_t* p, size_t n,
                                                                              const uint8_t table[256]) {
     __m256i row[16];
     for (int k = 0; k < 16; ++k)
         row[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * k)));
-    const __m256i lowBits = _mm256_set1_epi8(0x0F);
+    const __m256i lowBits = _mm256_set1_epi8(0x0F), topBit = _mm256_set1_epi8(static_cast<char>(0x80));
     size_t i = 0;
     for (; n - i >= 32; i += 32) {
         auto* v = reinterpret_cast<__m256i*>(p + i);
-        const __m256i x = _mm256_loadu_si256(v), low = _mm256_and_si256(x, lowBits);
-        __m256i r[16];
-        for (int k = 0; k < 16; ++k) r[k] = _mm256_shuffle_epi8(row[k], low);
-        for (int bit = 4, count = 16; bit < 8; ++bit, count /= 2) {
-            const __m256i pick = _mm256_slli_epi16(x, 7 - bit);
-            for (int k = 0; k < count / 2; ++k) r[k] = _mm256_blendv_epi8(r[2 * k], r[2 * k + 1], pick);
-        }
-        _mm256_storeu_si256(v, r[0]);
+        const __m256i x = _mm256_loadu_si256(v);
+        // The odd rows' index has its top bit set where bit 4 is clear; the even rows' the opposite.
+        const __m256i noBit4 = _mm256_andnot_si256(_mm256_slli_epi16(x, 3), topBit);
+        const __m256i odd = _mm256_or_si256(_mm256_and_si256(x, lowBits), noBit4);
+        const __m256i even = _mm256_xor_si256(odd, topBit);
+        const __m256i bit5 = _mm256_slli_epi16(x, 2), bit6 = _mm256_slli_epi16(x, 1);
+        __m256i r[8];
+#pragma GCC unroll 8
+        for (int k = 0; k < 8; ++k)
+            r[k] = _mm256_or_si256(_mm256_shuffle_epi8(row[2 * k], even), _mm256_shuffle_epi8(row[2 * k + 1], odd));
+#pragma GCC unroll 4
+        for (int k = 0; k < 4; ++k) r[k] = _mm256_blendv_epi8(r[2 * k], r[2 * k + 1], bit5);
+#pragma GCC unroll 2
+        for (int k = 0; k < 2; ++k) r[k] = _mm256_blendv_epi8(r[2 * k], r[2 * k + 1], bit6);
+        _mm256_storeu_si256(v, _mm256_blendv_epi8(r[0], r[1], x));
     }
     plain::mapBytes(p + i, n - i, table);
 }
