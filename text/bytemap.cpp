@@ -92,7 +92,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"), force_align_arg_pointer)) 
 // gives zero for an index with its top bit set; with bit 4 copied there (and
 // its opposite for the other row), each pair of rows gives only the right
 // entry, so the two are or-ed. The remaining bits 5, 6 and 7 pick from the
-// pairs with byte blends, which choose by each byte's top bit.
+// pairs with byte blends, which choose by each byte's top bit. Four rows are
+// finished at a time, so that few registers are in use at once.
 __attribute__((target("avx2"), force_align_arg_pointer)) void avx2::mapBytes(uint8_t* p, size_t n,
                                                                              const uint8_t table[256]) {
     __m256i row[16];
@@ -108,14 +109,15 @@ __attribute__((target("avx2"), force_align_arg_pointer)) void avx2::mapBytes(uin
         const __m256i odd = _mm256_or_si256(_mm256_and_si256(x, lowBits), noBit4);
         const __m256i even = _mm256_xor_si256(odd, topBit);
         const __m256i bit5 = _mm256_slli_epi16(x, 2), bit6 = _mm256_slli_epi16(x, 1);
-        __m256i r[8];
-#pragma GCC unroll 8
-        for (int k = 0; k < 8; ++k)
-            r[k] = _mm256_or_si256(_mm256_shuffle_epi8(row[2 * k], even), _mm256_shuffle_epi8(row[2 * k + 1], odd));
+        __m256i quad[4];
 #pragma GCC unroll 4
-        for (int k = 0; k < 4; ++k) r[k] = _mm256_blendv_epi8(r[2 * k], r[2 * k + 1], bit5);
-#pragma GCC unroll 2
-        for (int k = 0; k < 2; ++k) r[k] = _mm256_blendv_epi8(r[2 * k], r[2 * k + 1], bit6);
+        for (int q = 0; q < 4; ++q) {
+            const __m256i* four = row + 4 * q;
+            quad[q] = _mm256_blendv_epi8(
+                _mm256_or_si256(_mm256_shuffle_epi8(four[0], even), _mm256_shuffle_epi8(four[1], odd)),
+                _mm256_or_si256(_mm256_shuffle_epi8(four[2], even), _mm256_shuffle_epi8(four[3], odd)), bit5);
+        }
+        const __m256i r[2] = {_mm256_blendv_epi8(quad[0], quad[1], bit6), _mm256_blendv_epi8(quad[2], quad[3], bit6)};
         _mm256_storeu_si256(v, _mm256_blendv_epi8(r[0], r[1], x));
     }
     plain::mapBytes(p + i, n - i, table);
