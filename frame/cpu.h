@@ -20,6 +20,8 @@ struct CpuFeatures {
 const CpuFeatures& cpu();
 
 inline bool cpuHasSse2() { return cpu().sse2; }
+// AVX2, and a system that saves the 256-bit registers across thread switches.
+inline bool cpuHasAvx2() { return cpu().avx2 && cpu().ymmSaved; }
 // AVX-512 with byte permutes (F, BW, VBMI), and a system that saves the
 // registers it needs across thread switches.
 inline bool cpuHasAvx512Vbmi() { return cpu().avx512f && cpu().avx512bw && cpu().avx512vbmi && cpu().zmmSaved; }

@@ -140,6 +140,11 @@ TEST(ByteMapKernels, FastFormsAgreeWithThePlainDefinition) {
                 b = buf;
                 kv::text::mapBytes(b.data() + align, n, table);
                 ASSERT_EQ(a, b) << round << " " << n;
+                if (kv::cpuHasAvx2()) {
+                    b = buf;
+                    kv::text::avx2::mapBytes(b.data() + align, n, table);
+                    ASSERT_EQ(a, b) << round << " " << n;
+                }
                 if (kv::cpuHasAvx512Vbmi()) {
                     b = buf;
                     kv::text::avx512::mapBytes(b.data() + align, n, table);

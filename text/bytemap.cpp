@@ -87,9 +87,46 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"), force_align_arg_pointer)) 
     plain::mapBytes(p + i, n - i, table);
 }
 
+// The table as sixteen rows of sixteen, each row in both lanes of a
+// register, looked up with byte shuffles on the low four bits. A shuffle
+// gives zero for an index with its top bit set; with bit 4 copied there (and
+// its opposite for the other row), each pair of rows gives only the right
+// entry, so the two are or-ed. The remaining bits 5, 6 and 7 pick from the
+// pairs with byte blends, which choose by each byte's top bit. Four rows are
+// finished at a time, so that few registers are in use at once.
+__attribute__((target("avx2"), force_align_arg_pointer)) void avx2::mapBytes(uint8_t* p, size_t n,
+                                                                             const uint8_t table[256]) {
+    __m256i row[16];
+    for (int k = 0; k < 16; ++k)
+        row[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * k)));
+    const __m256i lowBits = _mm256_set1_epi8(0x0F), topBit = _mm256_set1_epi8(static_cast<char>(0x80));
+    size_t i = 0;
+    for (; n - i >= 32; i += 32) {
+        auto* v = reinterpret_cast<__m256i*>(p + i);
+        const __m256i x = _mm256_loadu_si256(v);
+        // The odd rows' index has its top bit set where bit 4 is clear; the even rows' the opposite.
+        const __m256i noBit4 = _mm256_andnot_si256(_mm256_slli_epi16(x, 3), topBit);
+        const __m256i odd = _mm256_or_si256(_mm256_and_si256(x, lowBits), noBit4);
+        const __m256i even = _mm256_xor_si256(odd, topBit);
+        const __m256i bit5 = _mm256_slli_epi16(x, 2), bit6 = _mm256_slli_epi16(x, 1);
+        __m256i quad[4];
+#pragma GCC unroll 4
+        for (int q = 0; q < 4; ++q) {
+            const __m256i* four = row + 4 * q;
+            quad[q] = _mm256_blendv_epi8(
+                _mm256_or_si256(_mm256_shuffle_epi8(four[0], even), _mm256_shuffle_epi8(four[1], odd)),
+                _mm256_or_si256(_mm256_shuffle_epi8(four[2], even), _mm256_shuffle_epi8(four[3], odd)), bit5);
+        }
+        const __m256i r[2] = {_mm256_blendv_epi8(quad[0], quad[1], bit6), _mm256_blendv_epi8(quad[2], quad[3], bit6)};
+        _mm256_storeu_si256(v, _mm256_blendv_epi8(r[0], r[1], x));
+    }
+    plain::mapBytes(p + i, n - i, table);
+}
+
 void mapBytes(uint8_t* p, size_t n, const uint8_t table[256]) {
     if (n >= 256 && cpuHasAvx512Vbmi()) return avx512::mapBytes(p, n, table);
     if (n >= 64 && cpuHasSse2() && sse2::mapBytesSparse(p, n, table)) return;
+    if (n >= 64 && cpuHasAvx2()) return avx2::mapBytes(p, n, table);
     wide::mapBytes(p, n, table);
 }
 

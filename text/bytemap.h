@@ -27,6 +27,12 @@ constexpr int kMaxChanged = 6;
 bool mapBytesSparse(uint8_t* p, size_t n, const uint8_t table[256]);
 }  // namespace sse2
 
+// Any table, 32 bytes at a time with in-lane byte shuffles. Only to be
+// called when the processor and system have AVX2.
+namespace avx2 {
+void mapBytes(uint8_t* p, size_t n, const uint8_t table[256]);
+}
+
 // Any table, 64 bytes at a time with byte permutes. Only to be called when
 // the processor and system have AVX-512 VBMI.
 namespace avx512 {
