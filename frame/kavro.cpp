@@ -12,7 +12,9 @@ Handle Handle::require(uint32_t size) {
 
 Bytes OwnedValue::bytes() const {
     if (v.type != 'C' && v.type != 'H') return {};
-    return {static_cast<uint8_t*>(HostHandleToPtr(v.handle)), v.length};
+    auto* p = static_cast<uint8_t*>(HostHandleToPtr(v.handle));
+    if (!p) return {};
+    return {p, v.length};
 }
 
 Bytes Args::bytes(int i) const {
@@ -24,7 +26,7 @@ Bytes Args::bytes(int i) const {
 
 char* Args::cstr(int i) const {
     HostValue& v = value(i);
-    if (!HostSetHandleSize(v.handle, v.length + 1)) fail(err::NoMemory);
+    if (v.length == UINT32_MAX || !HostSetHandleSize(v.handle, v.length + 1)) fail(err::NoMemory);
     char* p = static_cast<char*>(HostHandleToPtr(v.handle));
     p[v.length] = 0;
     return p;
