@@ -107,15 +107,13 @@ KV_SSE2 void sse2::invert(uint8_t* p, size_t n) {
 
 // ---- chosen at run time ----
 
-bool haveSse2() { return cpuHasSse2(); }
-
 void combine(Op op, uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n) {
-    if (haveSse2()) sse2::combine(op, dst, a, b, n);
+    if (cpuHasSse2()) sse2::combine(op, dst, a, b, n);
     else plain::combine(op, dst, a, b, n);
 }
 
 void invert(uint8_t* p, size_t n) {
-    if (haveSse2()) sse2::invert(p, n);
+    if (cpuHasSse2()) sse2::invert(p, n);
     else plain::invert(p, n);
 }
 

@@ -16,14 +16,12 @@ void combine(Op op, uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n);
 // p[i] = ~p[i] for i < n.
 void invert(uint8_t* p, size_t n);
 
-bool haveSse2();
-
 namespace plain {
 void combine(Op op, uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n);
 void invert(uint8_t* p, size_t n);
 }  // namespace plain
 
-// Only to be called when haveSse2().
+// Only to be called when kv::cpuHasSse2().
 namespace sse2 {
 void combine(Op op, uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n);
 void invert(uint8_t* p, size_t n);

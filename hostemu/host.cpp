@@ -129,9 +129,7 @@ void Host::callSpecial(int16_t count, const char* frameName, const char* what) {
     DispatchRecord r{};
     r.opcode = opcode::Call;
     r.routine = reinterpret_cast<word_t>(e->handler);
-    frames_.push_back(makeFrame(frameName));
-    dispatch(r);
-    frames_.pop_back();
+    runInFrame(r, makeFrame(frameName));
     checkLeaks(what);
 }
 
@@ -186,11 +184,16 @@ void Host::initialise() {
 
 int Host::dispatch(DispatchRecord& record) { return entry_(&record); }
 
-Result Host::request(DispatchRecord& record) {
-    frames_.push_back(makeFrame("(request)"));
+Host::Frame Host::runInFrame(DispatchRecord& record, Frame frame) {
+    frames_.push_back(std::move(frame));
     dispatch(record);
     Frame done = std::move(frames_.back());
     frames_.pop_back();
+    return done;
+}
+
+Result Host::request(DispatchRecord& record) {
+    const Frame done = runInFrame(record, makeFrame("(request)"));
     Result res;
     res.error = done.error;
     res.message = done.message;
@@ -459,10 +462,7 @@ Result Host::call(const std::string& function, std::vector<Value> args) {
         if (slot.value.handle) frame.params.push_back({slot.value.handle, handles_->slot[slot.value.handle]});
     }
 
-    frames_.push_back(std::move(frame));
-    dispatch(*rec);
-    Frame done = std::move(frames_.back());
-    frames_.pop_back();
+    Frame done = runInFrame(*rec, std::move(frame));
 
     for (auto& [h, g] : done.params) {
         if (handles_->slot[h] != g) {

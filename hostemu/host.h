@@ -191,6 +191,8 @@ public:
 
 private:
     static Frame makeFrame(const std::string& function);
+    // Dispatches one request with its own frame; the finished frame comes back.
+    Frame runInFrame(DispatchRecord& record, Frame frame);
     static void __fastcall callback(HostCallRecord* r);
     void answer(HostCallRecord& r);
     bool checkArgs(const FoxEntry& e, std::vector<Value>& args);

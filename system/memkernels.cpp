@@ -11,8 +11,6 @@ namespace kv::memory {
 
 namespace detail {
 
-bool hasSse2() { return kv::cpuHasSse2(); }
-
 // Index of the first non-zero byte in [from, n), or n.
 size_t firstNonZeroWords(const uint8_t* p, size_t from, size_t n) {
     size_t i = from;
@@ -73,7 +71,7 @@ uint64_t findSetBit(const uint8_t* p, size_t n, uint64_t startBit) {
     size_t at = static_cast<size_t>(first);
     unsigned bits = p[at] & (0xFFu << ((startBit - 1) % 8)) & 0xFFu;
     if (!bits) {
-        at = detail::hasSse2() ? detail::firstNonZeroSse2(p, at + 1, n) : detail::firstNonZeroWords(p, at + 1, n);
+        at = kv::cpuHasSse2() ? detail::firstNonZeroSse2(p, at + 1, n) : detail::firstNonZeroWords(p, at + 1, n);
         if (at >= n) return 0;
         bits = p[at];
     }

@@ -21,9 +21,8 @@ void copyForward(uint8_t* dest, const uint8_t* src, size_t n);
 
 // The individual forms, for tests and benchmarks.
 namespace detail {
-bool hasSse2();
 size_t firstNonZeroWords(const uint8_t* p, size_t from, size_t n);
-size_t firstNonZeroSse2(const uint8_t* p, size_t from, size_t n);  // needs hasSse2()
+size_t firstNonZeroSse2(const uint8_t* p, size_t from, size_t n);  // needs kv::cpuHasSse2()
 void copyUnits(uint8_t* dest, const uint8_t* src, size_t n);
 }  // namespace detail
 

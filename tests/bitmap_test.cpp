@@ -3,6 +3,7 @@
 #include <random>
 
 #include "bits/bitscan.h"
+#include "frame/cpu.h"
 #include "tests/files_support.h"
 
 namespace kavro_test {
@@ -195,7 +196,7 @@ TEST_F(BitMaps, UnloadFreesEveryMap) {
 // ---- the kernels themselves ----
 
 TEST(BitKernels, FastFormsAgreeWithThePlainDefinitions) {
-    if (!kv::bits::haveSse2()) GTEST_SKIP() << "no SSE2";
+    if (!kv::cpuHasSse2()) GTEST_SKIP() << "no SSE2";
     std::mt19937 rng(11);
     std::vector<uint8_t> a(4096 + 64), b(4096 + 64), d1(4096 + 64), d2(4096 + 64);
     std::vector<size_t> lengths;

@@ -4,6 +4,7 @@
 #include <random>
 #include <vector>
 
+#include "frame/cpu.h"
 #include "hostemu/address.h"
 #include "hostemu/iat.h"
 #include "system/memkernels.h"
@@ -273,7 +274,7 @@ TEST_F(Memory, FindBitFormsAgreeWithTheDefinition) {
         size_t want = from;
         while (want < n && !p[want]) ++want;
         ASSERT_EQ(kv::memory::detail::firstNonZeroWords(p, from, n), want);
-        if (kv::memory::detail::hasSse2()) {
+        if (kv::cpuHasSse2()) {
             ASSERT_EQ(kv::memory::detail::firstNonZeroSse2(p, from, n), want);
         }
     }
