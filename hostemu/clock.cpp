@@ -14,7 +14,7 @@ BOOL WINAPI refuseSetLocalTime(const SYSTEMTIME*) {
 }
 
 LoadRegistration patch([](Host&, HMODULE library) {
-    patchImport(library, "kernel32.dll", "SetLocalTime", reinterpret_cast<void*>(&refuseSetLocalTime));
+    patchImport<decltype(&::SetLocalTime)>(library, "kernel32.dll", "SetLocalTime", &refuseSetLocalTime);
 });
 
 }  // namespace

@@ -152,10 +152,10 @@ void Host::loadLibrary() {
     if (!module_) throw std::runtime_error("cannot load " + path);
     entry_ = procAddress<int(__fastcall*)(DispatchRecord*)>(module_, kEntryName);
     if (!entry_) throw std::runtime_error(path + " exports no " + kEntryName);
-    void* a = patchImport(module_, "kernel32.dll", "GlobalAlloc", reinterpret_cast<void*>(&faultyGlobalAlloc));
-    if (a) gRealGlobalAlloc = reinterpret_cast<decltype(&GlobalAlloc)>(a);
-    void* r = patchImport(module_, "kernel32.dll", "GlobalReAlloc", reinterpret_cast<void*>(&faultyGlobalReAlloc));
-    if (r) gRealGlobalReAlloc = reinterpret_cast<decltype(&GlobalReAlloc)>(r);
+    if (auto a = patchImport<decltype(&::GlobalAlloc)>(module_, "kernel32.dll", "GlobalAlloc", &faultyGlobalAlloc))
+        gRealGlobalAlloc = a;
+    if (auto r = patchImport<decltype(&::GlobalReAlloc)>(module_, "kernel32.dll", "GlobalReAlloc", &faultyGlobalReAlloc))
+        gRealGlobalReAlloc = r;
     gAllocFaults = gResizeFaults = 0;
     for (LoadHook hook : loadHooks()) hook(*this, module_);
 }

@@ -5,7 +5,7 @@
 
 namespace hostemu {
 
-void* patchImport(HMODULE module, const char* dll, const char* function, void* replacement) {
+void* patchImportAddress(HMODULE module, const char* dll, const char* function, void* replacement) {
     auto* base = reinterpret_cast<uint8_t*>(module);
     auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
@@ -29,14 +29,6 @@ void* patchImport(HMODULE module, const char* dll, const char* function, void* r
         }
     }
     return nullptr;
-}
-
-ImportPatch::ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement)
-    : module_(module), dll_(dll), function_(function),
-      original_(patchImport(module, dll, function, replacement)) {}
-
-ImportPatch::~ImportPatch() {
-    if (original_) patchImport(module_, dll_, function_, original_);
 }
 
 }  // namespace hostemu

@@ -17,7 +17,7 @@ int WINAPI answerMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
 
 LoadRegistration patch([](Host& host, HMODULE library) {
     gShown.clear();
-    patchImport(library, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(&answerMessageBox));
+    patchImport<decltype(&::MessageBoxA)>(library, "user32.dll", "MessageBoxA", &answerMessageBox);
 });
 
 }  // namespace

@@ -292,10 +292,10 @@ protected:
     void SetUp() override {
         Calendar::SetUp();
         gClock = &calls_;
-        setTime_ = std::make_unique<hostemu::ImportPatch>(host().module(), "kernel32.dll", "SetLocalTime",
-                                                          reinterpret_cast<void*>(&fakeSetLocalTime));
-        post_ = std::make_unique<hostemu::ImportPatch>(host().module(), "user32.dll", "PostMessageA",
-                                                       reinterpret_cast<void*>(&fakePostMessage));
+        setTime_ = hostemu::importPatch<decltype(&::SetLocalTime)>(host().module(), "kernel32.dll", "SetLocalTime",
+                                                                   &fakeSetLocalTime);
+        post_ = hostemu::importPatch<decltype(&::PostMessageA)>(host().module(), "user32.dll", "PostMessageA",
+                                                                &fakePostMessage);
         ASSERT_TRUE(setTime_->active() && post_->active());
     }
     void TearDown() override {
@@ -309,7 +309,8 @@ protected:
     }
 
     ClockCalls calls_;
-    std::unique_ptr<hostemu::ImportPatch> setTime_, post_;
+    std::unique_ptr<hostemu::ImportPatch<decltype(&::SetLocalTime)>> setTime_;
+    std::unique_ptr<hostemu::ImportPatch<decltype(&::PostMessageA)>> post_;
 };
 
 TEST_F(Clock, SetDateFromDayMonthYear) {
@@ -346,12 +347,10 @@ TEST_F(Clock, RefusedChangeIsReportedAndNotAnnounced) {
 // Without a test's patch the emulated host itself refuses the change: no
 // script run through it can set the computer's clock.
 TEST_F(Calendar, HostNeverLetsTheClockChange) {
-    void* real = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetLocalTime"));
-    hostemu::ImportPatch look(host().module(), "kernel32.dll", "SetLocalTime",
-                              reinterpret_cast<void*>(&fakeSetLocalTime));
+    HOSTEMU_PATCH(look, host().module(), "kernel32.dll", SetLocalTime, &fakeSetLocalTime);
     ASSERT_TRUE(look.active());
-    EXPECT_NE(look.original(), real);
-    auto hostAnswer = reinterpret_cast<BOOL(WINAPI*)(const SYSTEMTIME*)>(look.original());
+    EXPECT_NE(look.original(), &::SetLocalTime);
+    auto hostAnswer = look.original();
     SYSTEMTIME st{};
     EXPECT_FALSE(hostAnswer(&st));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD));

@@ -152,8 +152,8 @@ TEST_F(Checksum, HashDataWithoutTheEntryPointSaysSoEveryTime) {
     gBox = {};
     gFakeHashData = nullptr;
     {
-        ImportPatch box(host().module(), "user32.dll", "MessageBoxA", reinterpret_cast<void*>(&recordMessageBox));
-        ImportPatch find(host().module(), "kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&lookUp));
+        HOSTEMU_PATCH(box, host().module(), "user32.dll", MessageBoxA, &recordMessageBox);
+        HOSTEMU_PATCH(find, host().module(), "kernel32.dll", GetProcAddress, &lookUp);
         ASSERT_TRUE(box.active() && find.active());
         for (int k = 1; k <= 2; ++k) {
             EXPECT_EQ(describe(ok("U_HASHDATA", {Str("abc"), Int(8)})), describe(Null('C')));
@@ -170,7 +170,7 @@ TEST_F(Checksum, HashDataWithoutTheEntryPointSaysSoEveryTime) {
 
 TEST_F(Checksum, HashDataFailureGivesACharacterNull) {
     gFakeHashData = reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&failingHashData));
-    ImportPatch find(host().module(), "kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&lookUp));
+    HOSTEMU_PATCH(find, host().module(), "kernel32.dll", GetProcAddress, &lookUp);
     ASSERT_TRUE(find.active());
     EXPECT_EQ(describe(ok("U_HASHDATA", {Str("abc"), Int(8)})), describe(Null('C')));
 }

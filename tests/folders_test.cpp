@@ -17,11 +17,13 @@ TEST_F(Folders, WindowsAndSystemFolders) {
 
     // A failed call, or a name longer than the buffer, gives an empty string.
     static UINT answer;
-    auto fake = +[](LPSTR buffer, UINT size) -> UINT {
-        if (size) buffer[0] = 'X';
-        return answer;
+    struct Fake {
+        static UINT WINAPI windowsDirectory(LPSTR buffer, UINT size) {
+            if (size) buffer[0] = 'X';
+            return answer;
+        }
     };
-    ImportPatch patch(host().module(), "kernel32.dll", "GetWindowsDirectoryA", reinterpret_cast<void*>(fake));
+    HOSTEMU_PATCH(patch, host().module(), "kernel32.dll", GetWindowsDirectoryA, &Fake::windowsDirectory);
     ASSERT_TRUE(patch.active());
     for (UINT a : {0u, 300u, 400u}) {
         answer = a;
@@ -42,8 +44,8 @@ protected:
     void SetUp() override {
         FileTest::SetUp();
         Broadcasts::sent.clear();
-        patch_ = std::make_unique<ImportPatch>(host().module(), "user32.dll", "SendMessageA",
-                                               reinterpret_cast<void*>(&Broadcasts::send));
+        patch_ = importPatch<decltype(&::SendMessageA)>(host().module(), "user32.dll", "SendMessageA",
+                                                        &Broadcasts::send);
         ASSERT_TRUE(patch_->active());
     }
     void TearDown() override {
@@ -62,7 +64,7 @@ protected:
             if (w != HWND_BROADCAST || m != WM_FONTCHANGE || wp || lp) return false;
         return true;
     }
-    std::unique_ptr<ImportPatch> patch_;
+    std::unique_ptr<ImportPatch<decltype(&::SendMessageA)>> patch_;
 };
 
 TEST_F(Fonts, AddAndRemoveARealFont) {
@@ -74,11 +76,13 @@ TEST_F(Fonts, AddAndRemoveARealFont) {
 
     static std::string removed;
     static BOOL answer;
-    auto fake = +[](LPCSTR name) -> BOOL {
-        removed = name;
-        return answer;
+    struct Fake {
+        static BOOL WINAPI removeFont(LPCSTR name) {
+            removed = name;
+            return answer;
+        }
     };
-    ImportPatch patch(host().module(), "gdi32.dll", "RemoveFontResourceA", reinterpret_cast<void*>(fake));
+    HOSTEMU_PATCH(patch, host().module(), "gdi32.dll", RemoveFontResourceA, &Fake::removeFont);
     ASSERT_TRUE(patch.active());
     answer = TRUE;
     EXPECT_TRUE(ok("U_FONTDEL", {Str(ttf)}).b);

@@ -61,8 +61,8 @@ protected:
         start(libraryOptions(library));
         gTraced.clear();
         // Not restored: the library goes away with the unload below.
-        EXPECT_NE(hostemu::patchImport(host().module(), "kernel32.dll", "OutputDebugStringA",
-                                       reinterpret_cast<void*>(&recordTrace)),
+        EXPECT_NE(hostemu::patchImport<decltype(&::OutputDebugStringA)>(host().module(), "kernel32.dll",
+                                                                         "OutputDebugStringA", &recordTrace),
                   nullptr);
         setSwitch(later);
         moduleValue_ = reinterpret_cast<uintptr_t>(host().module());

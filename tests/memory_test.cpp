@@ -233,7 +233,7 @@ TEST_F(Memory, FindBit) {
     EXPECT_EQ(ok("M_FINDBIT", {Address(h), Int(1 << 30)}).i, 0);
     GlobalFree(h);
 
-    hostemu::ImportPatch patch(host().module(), "kernel32.dll", "GlobalSize", reinterpret_cast<void*>(&noSize));
+    HOSTEMU_PATCH(patch, host().module(), "kernel32.dll", GlobalSize, &noSize);
     ASSERT_TRUE(patch.active());
     uint8_t notABlock[4] = {1};
     EXPECT_EQ(error("M_FINDBIT", {Address(notABlock)}), 901);

@@ -108,12 +108,12 @@ int WINAPI sizeButNoKey(LCID, DWORD, LPCSTR, int, LPSTR out, int) { return out ?
 
 TEST_F(Utilities, SortKeyThatCannotBeMadeIsEmpty) {
     {
-        hostemu::ImportPatch p(host().module(), "kernel32.dll", "LCMapStringA", reinterpret_cast<void*>(&failingMap));
+        HOSTEMU_PATCH(p, host().module(), "kernel32.dll", LCMapStringA, &failingMap);
         ASSERT_TRUE(p.active());
         EXPECT_EQ(ok("U_SORTKEY", {Str("word"), Int(0x0409)}).str, "");
     }
     {
-        hostemu::ImportPatch p(host().module(), "kernel32.dll", "LCMapStringA", reinterpret_cast<void*>(&sizeButNoKey));
+        HOSTEMU_PATCH(p, host().module(), "kernel32.dll", LCMapStringA, &sizeButNoKey);
         EXPECT_EQ(ok("U_SORTKEY", {Str("word"), Int(0x0409)}).str, "");
     }
     host().failResizes(1);
