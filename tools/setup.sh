@@ -6,8 +6,8 @@
 # executes 32-bit code, 32-bit Wine runs it natively. Where it cannot (some
 # kernels run with 32-bit emulation switched off), 32-bit Wine runs through
 # QEMU's user-mode emulator. Only where neither works does the suite fall back
-# to the 64-bit test build. build/.test-arch records the choice: 32, 32-qemu
-# or 64.
+# to the 64-bit test build. build/.test-arch records the build (32 or 64),
+# build/.test-runner how its programs run (native or qemu).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$root/build"
@@ -82,12 +82,14 @@ EOF
   fi
 }
 
+arch=32 runner=native
 if can_run_32bit; then
-  arch=32
+  :
 elif ( . /etc/os-release && install_emulator ); then
-  arch=32-qemu
+  runner=qemu
 else
   echo "Neither this kernel nor QEMU runs 32-bit code here: the tests use the 64-bit build." >&2
   arch=64
 fi
 echo "$arch" > "$root/build/.test-arch"
+echo "$runner" > "$root/build/.test-runner"

@@ -3,15 +3,17 @@
 # tree with Wine's null graphics driver, no Mono or Gecko, and quiet logs.
 # Creates the prefix the first time.
 #
-# build/.test-arch (written by tools/setup.sh) says how:
-#   32       the shipped 32-bit build under 32-bit Wine, natively;
-#   32-qemu  the same build, with 32-bit Wine run by QEMU's user-mode emulator
-#            (for kernels that cannot execute 32-bit code);
-#   64       the 64-bit test build under 64-bit Wine, the last resort.
+# build/.test-arch and build/.test-runner (written by tools/setup.sh) say how:
+#   32, native  the shipped 32-bit build under 32-bit Wine;
+#   32, qemu    the same build, with 32-bit Wine run by QEMU's user-mode
+#               emulator (for kernels that cannot execute 32-bit code);
+#   64          the 64-bit test build under 64-bit Wine, the last resort.
 KAVRO_ROOT=${KAVRO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 KAVRO_ARCH=$(cat "$KAVRO_ROOT/build/.test-arch" 2>/dev/null || echo 32)
-case "$KAVRO_ARCH" in
-  32)
+KAVRO_RUNNER=$(cat "$KAVRO_ROOT/build/.test-runner" 2>/dev/null || echo native)
+[ "$KAVRO_ARCH" = 64 ] && KAVRO_RUNNER=native
+case "$KAVRO_ARCH-$KAVRO_RUNNER" in
+  32-native)
     KAVRO_BUILD="$KAVRO_ROOT/build"
     KAVRO_WINE=(/usr/lib/wine/wine)
     KAVRO_WINESERVER=/usr/lib/wine/wineserver
@@ -35,7 +37,7 @@ case "$KAVRO_ARCH" in
     ;;
 esac
 [ -x "$KAVRO_WINESERVER" ] || KAVRO_WINESERVER=wineserver
-export WINEPREFIX="$KAVRO_ROOT/build/wineprefix${KAVRO_ARCH%%-*}"
+export WINEPREFIX="$KAVRO_ROOT/build/wineprefix$KAVRO_ARCH"
 export WINESERVER="$KAVRO_WINESERVER"
 export WINEDEBUG=-all
 # winedbg is switched off: a crashing program ends at once instead of waiting
