@@ -537,5 +537,224 @@ TEST_F(Editor, ActivatingBringsTheWindowToTheTop) {
     EXPECT_FALSE(session(first).active);
 }
 
+// ---- the settings array ----
+
+class EditorEnv : public Editor {
+protected:
+    void SetUp() override {
+        Editor::SetUp();
+        w_ = editor("one\r\ntwo\r\nthree", "Settings");
+        EdEnv& e = session(w_).env;
+        std::strcpy(e.fileName, "C:\\work\\settings.prg");
+        e.lengthLimit = 0xFFF0;
+        e.modified = 1;
+        e.autoIndent = 0;
+        e.makeBackup = 1;
+        e.addLineFeeds = 0;
+        e.autoCompile = 1;
+        e.addEofMark = 0;
+        e.savePreferences = 1;
+        e.dragAndDrop = 0;
+        e.readOnly = 0;
+        e.syntaxColouring = 7;
+        e.statusBar = 1;
+        e.lockPreferences = 0;
+        e.insertMode = 1;
+        e.wrap = -1;
+        e.justification = -2;
+        e.tabWidth = 8;
+        std::strcpy(e.fontName, "Lucida Console");
+        e.fontSize = 12;
+        e.fontStyle = 3;
+        e.editorKind = -4;
+        ok("EDSELECT", {Int(w_), Int(5), Int(9)});
+        ok("EDGETPOS", {Int(w_)});  // the editor check brings the record's selection up to date
+    }
+    Value at(int k) { return host().element("ED_ENV", k); }
+    int32_t w_ = 0;
+};
+
+TEST_F(EditorEnv, GetFillsTheArrayInItsOrder) {
+    std::vector<int> order;
+    host().intercept = [&](HostCallRecord& r) {
+        if (r.api == api::Store) order.push_back(reinterpret_cast<HostLocator*>(r.arg1)->sub1);
+    };
+    EXPECT_TRUE(ok("EDGETENV", {Int(w_)}).b);
+    EXPECT_EQ(order, (std::vector<int>{1, 22, 2, 3, 12, 17, 18, 19, 20, 21, 23, 24, 25, 4, 5, 6, 7, 8, 9, 10, 11, 13,
+                                       14, 15, 16}));
+    const Variable* v = host().variable("ED_ENV");
+    ASSERT_NE(v, nullptr);
+    EXPECT_TRUE(v->array);
+    EXPECT_EQ(v->rows, 25);
+    EXPECT_EQ(v->cols, 0);
+    const std::vector<Value> want = {
+        Str("C:\\work\\settings.prg"), Int(15), Int(0xFFF0), Bool(true), Bool(false), Bool(true), Bool(false),
+        Bool(true), Bool(false), Bool(true), Bool(false), Int(0), Bool(true), Bool(false), Bool(true), Bool(true),
+        Int(5), Int(9), Int(5), Int(-2), Int(8), Str("Lucida Console"), Int(12), Int(3), Int(-4)};
+    for (int k = 1; k <= 25; ++k) EXPECT_EQ(at(k), want[k - 1]) << "element " << k << ": " << describe(at(k));
+
+    // A positive wrap is not .T.; a multi-valued read-only state comes as it is.
+    session(w_).env.wrap = 3;
+    session(w_).env.readOnly = 0xFFFF;
+    ok("EDGETENV", {Str("Settings")});
+    EXPECT_EQ(at(16), Bool(false));
+    EXPECT_EQ(at(12), Int(65535));
+}
+
+TEST_F(EditorEnv, NamesWithoutATerminatorStopAtTheirFieldsEnd) {
+    EdEnv& e = session(w_).env;
+    std::memset(e.fileName, 'f', sizeof e.fileName);
+    std::memset(e.fontName, 'n', sizeof e.fontName);
+    ok("EDGETENV", {Int(w_)});
+    EXPECT_EQ(at(1), Str(std::string(261, 'f')));
+    EXPECT_EQ(at(22), Str(std::string(64, 'n')));
+}
+
+TEST_F(EditorEnv, GetThenSetChangesNothing) {
+    const EdEnv before = session(w_).env;
+    ok("EDGETENV", {Int(w_)});
+    ok("EDSETENV", {Int(w_)});
+    EXPECT_EQ(std::memcmp(&before, &session(w_).env, sizeof(EdEnv)), 0);
+
+    // A positive wrap comes back as 0.
+    session(w_).env.wrap = 5;
+    ok("EDGETENV", {Int(w_)});
+    ok("EDSETENV", {Int(w_)});
+    EXPECT_EQ(session(w_).env.wrap, 0);
+}
+
+TEST_F(EditorEnv, SetWritesEveryWritableElementBack) {
+    ok("EDGETENV", {Int(w_)});
+    const EdEnv before = session(w_).env;
+    const auto set = [&](int k, Value v) { host().setElement("ED_ENV", k, 0, std::move(v)); };
+    // Elements that only inform: no effect.
+    set(1, Str("other.prg"));
+    set(2, Int(1));
+    set(4, Bool(false));
+    set(12, Int(1));
+    set(17, Int(1));
+    set(18, Int(2));
+    set(19, Int(2));
+    set(25, Int(9));
+    // Writable ones.
+    set(3, Int(0x12345));  // low 16 bits
+    set(5, Bool(true));
+    set(6, Bool(false));
+    set(7, Bool(true));
+    set(8, Bool(false));
+    set(9, Bool(true));
+    set(10, Bool(false));
+    set(11, Bool(true));
+    set(13, Bool(false));
+    set(14, Bool(true));
+    set(15, Bool(false));
+    set(16, Bool(false));
+    set(20, Int(1));
+    set(21, Num(6.9, 1));  // a numeric where an integer was: its value, truncated
+    set(22, Str("Consolas"));
+    set(23, Int(-70000));
+    set(24, Num(-1.5, 1));
+    ok("EDSETENV", {Int(w_)});
+
+    const EdEnv& e = session(w_).env;
+    EXPECT_STREQ(e.fileName, before.fileName);
+    EXPECT_EQ(e.length, before.length);
+    EXPECT_EQ(e.modified, before.modified);
+    EXPECT_EQ(e.readOnly, before.readOnly);
+    EXPECT_EQ(e.editorKind, before.editorKind);
+    EXPECT_EQ(text(w_), "one\r\ntwo\r\nthree");
+    EXPECT_EQ(session(w_).now.anchor, 4);
+    EXPECT_EQ(session(w_).now.caret, 8);
+    EXPECT_EQ(e.lengthLimit, 0x2345);
+    EXPECT_EQ(e.autoIndent, 1);
+    EXPECT_EQ(e.makeBackup, 0);
+    EXPECT_EQ(e.addLineFeeds, 1);
+    EXPECT_EQ(e.autoCompile, 0);
+    EXPECT_EQ(e.addEofMark, 1);
+    EXPECT_EQ(e.savePreferences, 0);
+    EXPECT_EQ(e.dragAndDrop, 1);
+    EXPECT_EQ(e.syntaxColouring, 7);  // handed back as the host gave it
+    EXPECT_EQ(e.statusBar, 0);
+    EXPECT_EQ(e.lockPreferences, 1);
+    EXPECT_EQ(e.insertMode, 0);
+    EXPECT_EQ(e.wrap, 0);
+    EXPECT_EQ(e.justification, 1);
+    EXPECT_EQ(e.tabWidth, 6);
+    EXPECT_STREQ(e.fontName, "Consolas");
+    EXPECT_EQ(e.fontSize, static_cast<int16_t>(-70000 & 0xFFFF));
+    EXPECT_EQ(e.fontStyle, -1);
+
+    // .T. wraps as -1; logical elements count as set whatever their value.
+    set(16, Bool(true));
+    ok("EDSETENV", {Int(w_)});
+    EXPECT_EQ(session(w_).env.wrap, -1);
+
+    // A numeric out of every 32-bit range is held to its bounds before the cut to 16 bits.
+    set(21, Num(1e30));
+    set(20, Num(std::nan("")));
+    ok("EDSETENV", {Int(w_)});
+    EXPECT_EQ(session(w_).env.tabWidth, -1);  // 0x7FFFFFFF cut to 16 bits
+    EXPECT_EQ(session(w_).env.justification, 0);
+}
+
+TEST_F(EditorEnv, FontNamesAreCutAndAlwaysTerminated) {
+    ok("EDGETENV", {Int(w_)});
+    for (size_t n : {63u, 64u, 100u}) {
+        host().setElement("ED_ENV", 22, 0, Str(std::string(n, 'F')));
+        ok("EDSETENV", {Int(w_)});
+        EXPECT_EQ(std::string(session(w_).env.fontName), std::string(63, 'F')) << n;
+        EXPECT_EQ(session(w_).env.fontSize, 12);  // the field after it is untouched
+    }
+    host().setElement("ED_ENV", 22, 0, Str(""));
+    ok("EDSETENV", {Int(w_)});
+    EXPECT_STREQ(session(w_).env.fontName, "");
+    // A value that is not character leaves the name as it is.
+    std::strcpy(session(w_).env.fontName, "Kept");
+    host().setElement("ED_ENV", 22, 0, Int(5));
+    ok("EDSETENV", {Int(w_)});
+    EXPECT_STREQ(session(w_).env.fontName, "Kept");
+}
+
+TEST_F(EditorEnv, SetNeedsAOneDimensionalArrayOfTwentyFive) {
+    const char* message = "Array ED_ENV not found or have bad size!";
+    const EdEnv before = session(w_).env;
+    EXPECT_EQ(host().call("EDSETENV", {Int(w_)}).message, message);  // never made
+    ok("EDGETENV", {Int(w_)});
+    host().release("ED_ENV");
+    EXPECT_EQ(host().call("EDSETENV", {Int(w_)}).message, message);
+    host().dimension("ED_ENV", 20);
+    EXPECT_EQ(host().call("EDSETENV", {Int(w_)}).message, message);
+    host().dimension("ED_ENV", 25, 1);
+    EXPECT_EQ(host().call("EDSETENV", {Int(w_)}).message, message);
+    host().setVar("ED_ENV", Int(1));
+    EXPECT_EQ(host().call("EDSETENV", {Int(w_)}).message, message);
+    EXPECT_EQ(host().call("EDSETENV", {Date(2000, 1, 1)}).message, message);  // the array first
+    EXPECT_EQ(std::memcmp(&before, &session(w_).env, sizeof(EdEnv)), 0);
+
+    // A load the host refuses raises its error and changes nothing.
+    ok("EDGETENV", {Int(w_)});
+    host().setElement("ED_ENV", 5, 0, Bool(true));
+    host().failNextLoad(12);
+    EXPECT_EQ(error("EDSETENV", {Int(w_)}), 12);
+    EXPECT_EQ(std::memcmp(&before, &session(w_).env, sizeof(EdEnv)), 0);
+}
+
+TEST_F(EditorEnv, ANewVariableTheHostRefusesIsAFailure) {
+    for (int32_t answer : {0, -11}) {
+        host().intercept = [&](HostCallRecord& r) {
+            if (r.api == api::NewVar) {
+                r.api = 0;
+                r.arg1 = static_cast<word_t>(static_cast<intptr_t>(answer));
+            }
+        };
+        EXPECT_EQ(error("EDGETENV", {Int(w_)}), 182) << answer;
+    }
+    host().intercept = nullptr;
+    EXPECT_TRUE(ok("EDGETENV", {Int(w_)}).b);
+    EXPECT_TRUE(host().hasVar("ED_ENV"));
+    host().failNextStore(43);
+    EXPECT_EQ(error("EDGETENV", {Int(w_)}), 43);  // nothing left behind on the way out
+}
+
 }  // namespace
 }  // namespace kavro_test
