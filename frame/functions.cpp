@@ -20,7 +20,8 @@
 namespace {
 constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::convert::kNumericRows, kv::bits::kCipherRows,
                                          kv::bits::kChecksumRows, kv::bits::kBitMapRows, kv::calendar::kRows,
-                                         kv::text::kUtilityRows, kv::text::kWordRows, kv::text::kTranslationRows, kv::editor::kRows,
+                                         kv::text::kUtilityRows, kv::text::kWordRows, kv::text::kTranslationRows,
+                                         kv::editor::kRows,
                                          kv::memory::kMemoryRows, kv::sys::kFolderFontWipeRows, kv::info::kRows,
                                          kv::lifecycle::kRows);
 }  // namespace
