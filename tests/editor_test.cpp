@@ -291,6 +291,8 @@ TEST_F(Editor, ReadingCharactersAndStrings) {
 
     host().failAllocations(1);
     EXPECT_EQ(error("EDGETSTR", {Int(w), Int(1), Int(3)}), 182);
+    host().failAllocations(1);
+    EXPECT_EQ(error("EDGETCHAR", {Int(w), Int(1)}), 182);
 }
 
 TEST_F(Editor, SelectingPassesZeroBasedBoundsCutToTheText) {
