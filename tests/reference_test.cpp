@@ -222,7 +222,7 @@ TEST(Reference, HeaderLimitsAreTheLibrarys) {
         "? LEN(MW_DLM(REPLICATE(\"x\", 300))) == KV_MW_MAXDELIMITERS\n  = L .T.\n"
         "? LEN(U_HASH(\"a\", KV_HASH_MAXLEN)) == KV_HASH_MAXLEN\n  = L .T.\n"
         "? D_DOW({^2000-01-03}, KV_MONDAY) + D_DOW({^2000-01-02}, KV_SUNDAY) + D_DOW({^2000-01-08}, KV_SATURDAY)\n"
-        "  = I 3 (width 5)\n"
+        "  = N 3 (width 10)\n"
         "? D_DOW({^2000-01-02}, KV_FDOW_HOST) == D_DOW({^2000-01-02}, SET(\"FDOW\"))\n  = L .T.\n"
         "= TRANS_SET(\"a\", \"b\")\n"
         "? TRANS_TBL(KV_TRANS_FROM) + TRANS_TBL(KV_TRANS_TO)\n  = C(2) \"ab\"\n";

@@ -12,6 +12,9 @@
 // script, then in each -I folder). --doc prints a page of the reference with
 // every ```kavrosh example run again in a fresh host: write an example's
 // script lines, run --doc, check what it printed and keep it.
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -68,6 +71,7 @@ int main(int argc, char** argv) {
         }
         std::stringstream text;
         text << in.rdbuf();
+        _setmode(_fileno(stdout), _O_BINARY);  // the page's own line ends
         try {
             print(rerunExamples(text.str(), opts, includeDirs));
         } catch (const std::exception& e) {
