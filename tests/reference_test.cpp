@@ -56,6 +56,11 @@ struct Case {
     Example example;
 };
 
+// How a failing example is named in GoogleTest's report.
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << "docs/reference/" << c.page << " line " << c.example.line << " (" << c.example.section << ")";
+}
+
 std::vector<Case> allExamples() {
     std::vector<Case> out;
     for (const Page& p : pages())
@@ -233,6 +238,30 @@ TEST(Reference, HeaderLimitsAreTheLibrarys) {
 TEST(Reference, HeaderIncludesInAScript) {
     const std::string printed = runSession("#INCLUDE kavro.h\n? KV_ERR_ARGUMENT\n", Host::Options{}, {sourcePath("")});
     EXPECT_EQ("#INCLUDE kavro.h\n? KV_ERR_ARGUMENT\n  = N 901 (width 10)\n", printed);
+}
+
+// The shell's own lines: constants stand for themselves only outside strings
+// and as whole words, comments end at "&&" outside strings, and printed text
+// is marked apart from the script.
+TEST(Reference, ShellDefinesCommentsAndPrintedText) {
+    const std::string script =
+        "#DEFINE LIMIT 7\n"
+        "#DEFINE TWICE LIMIT * 2\n"
+        "? TWICE + 1  && fifteen\n"
+        "? \"LIMIT && more\"\n"
+        "? LIMITS\n"
+        "#UNDEFINED\n"
+        "= M_API(1)\n";
+    const std::string printed = runSession(script, Host::Options{}, {});
+    const std::string expected =
+        "#DEFINE LIMIT 7\n#DEFINE TWICE LIMIT * 2\n"
+        "? TWICE + 1  && fifteen\n  = N 15 (width 10)\n"
+        "? \"LIMIT && more\"\n  = C(12) \"LIMIT && more\"\n"
+        "? LIMITS\nerror 12: Variable 'LIMITS' is not found.\n"
+        "#UNDEFINED\nerror 10: Syntax error.\n"
+        "= M_API(1)\n  >\n";
+    EXPECT_EQ(expected, printed.substr(0, expected.size()));
+    EXPECT_EQ(scriptOf(printed), script);
 }
 
 }  // namespace
