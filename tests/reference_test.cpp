@@ -256,7 +256,7 @@ TEST(Reference, ShellDefinesCommentsAndPrintedText) {
     const std::string expected =
         "#DEFINE LIMIT 7\n#DEFINE TWICE LIMIT * 2\n"
         "? TWICE + 1  && fifteen\n  = N 15 (width 10)\n"
-        "? \"LIMIT && more\"\n  = C(12) \"LIMIT && more\"\n"
+        "? \"LIMIT && more\"\n  = C(13) \"LIMIT && more\"\n"
         "? LIMITS\nerror 12: Variable 'LIMITS' is not found.\n"
         "#UNDEFINED\nerror 10: Syntax error.\n"
         "= M_API(1)\n  >\n";
