@@ -328,7 +328,8 @@ private:
                     if (tok_.kind != Tok::Name) raise(10);
                     std::string name = tok_.text;
                     advance();
-                    if (!host_.hasVar(name)) raise(12, "Variable '" + name + "' is not found.");
+                    // A name that is no variable may be a field of the current
+                    // table; the call finds out, and raises 12 when it is neither.
                     return Ref(name);
                 }
                 raise(10);
