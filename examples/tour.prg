@@ -65,3 +65,23 @@
 = TRANS_SET("", "")
 * The word scanner's delimiters: space, carriage return, line feed, tab.
 ? MW_DLM()
+
+* Window hooks and the command timer: the host's message loop (PUMP) runs them.
+oForm = CREATEOBJECT("form")
+nForm = O_HWND(oForm)
+? nForm <> O_CHWND(oForm)
+PROCEDURE OnUser
+LPARAMETERS hwnd, msg, wp, lp, after
+? "message", msg, "wParam", wp, IIF(after, "after default processing", "before")
+= H_RET(wp * 6)
+RETURN 3
+ENDPROC
+? H_WNDPROC(nForm, 1025, "OnUser")
+? SENDMESSAGE(nForm, 1025, 7, 0)
+? H_WNDPROC(nForm)
+= ONTIME(200, "? 'the one-shot timer ran'")
+nTicks = 0
+? ONTIME(-50, "nTicks = nTicks + 1")
+PUMP 600
+? ONTIME(0)
+? nTicks >= 3

@@ -15,12 +15,15 @@
 #include "text/translate.h"
 #include "text/utilities.h"
 #include "text/words.h"
+#include "ui/hooks.h"
+#include "ui/objects.h"
 
 namespace {
 constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::convert::kNumericRows, kv::bits::kCipherRows,
                                          kv::bits::kChecksumRows, kv::bits::kBitMapRows, kv::calendar::kRows,
                                          kv::text::kUtilityRows, kv::text::kWordRows, kv::text::kTranslationRows,
                                          kv::memory::kMemoryRows, kv::sys::kFolderFontWipeRows, kv::info::kRows,
+                                         kv::ui::kHookRows, kv::ui::kObjectRows,
                                          kv::lifecycle::kRows);
 }  // namespace
 

@@ -21,7 +21,7 @@ ATOM registerClass() {
     return atom;
 }
 
-HWND windowOf(int32_t id) { return id == kMainWindowId ? gMain : nullptr; }
+std::map<int32_t, HWND> gWindows;  // ids of the other windows
 
 // (0, 1): the main window. A title with selector 0 names one of the host's
 // windows by its title; the main window is the only one known here.
@@ -45,6 +45,26 @@ ApiRegistration windowHwnd(api::WindowHwnd, [](Host&, HostCallRecord& r) {
 
 }  // namespace
 
+int32_t windowId(HWND window) {
+    if (!window) return 0;
+    if (window == gMain) return kMainWindowId;
+    for (auto& [id, w] : gWindows)
+        if (w == window) return id;
+    const int32_t id = gWindows.empty() ? kMainWindowId + 1 : gWindows.rbegin()->first + 1;
+    gWindows[id] = window;
+    return id;
+}
+
+HWND windowOf(int32_t id) {
+    if (id == kMainWindowId) return gMain;
+    auto it = gWindows.find(id);
+    return it == gWindows.end() ? nullptr : it->second;
+}
+
+void forgetWindow(HWND window) {
+    std::erase_if(gWindows, [&](const auto& entry) { return entry.second == window; });
+}
+
 HWND mainWindow(Host& host) {
     if (gMain) return gMain;
     registerClass();
@@ -53,6 +73,7 @@ HWND mainWindow(Host& host) {
     host.cleanups.push_back([] {
         if (gMain) DestroyWindow(gMain);
         gMain = nullptr;
+        gWindows.clear();
     });
     return gMain;
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 
 namespace hostemu {
 
@@ -14,5 +15,11 @@ constexpr int32_t kMainWindowId = 1;
 
 // The main window of `host`, created when needed; destroyed with the host.
 HWND mainWindow(Host& host);
+
+// Other windows the host knows by an id (the windows of host objects): the
+// id of `window`, given on first use; the window of an id, null if none.
+int32_t windowId(HWND window);
+HWND windowOf(int32_t id);
+void forgetWindow(HWND window);
 
 }  // namespace hostemu

@@ -7,7 +7,12 @@
 // Every value is printed with its type: C(n) "bytes", N 1.00 (width 20),
 // I 258 (width 5), L .T., D 1980-01-02, T 1980-01-02 23:59:00, X .NULL.
 // In a script, "? expr" prints the value; any other line runs as a command.
+// PROCEDURE name ... ENDPROC defines a script procedure (an LPARAMETERS line
+// names its arguments, RETURN expr ends it); PUMP ms runs the message loop,
+// so that timers fire and window messages arrive; CREATEOBJECT() gives an
+// object with an own and an inner window, SENDMESSAGE(hwnd, msg, wp, lp) sends one.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -15,6 +20,7 @@
 #include <vector>
 
 #include "hostemu/host.h"
+#include "hostemu/objects.h"
 
 using namespace hostemu;
 
@@ -37,6 +43,44 @@ bool report(const Result& r) {
         return false;
     }
     return true;
+}
+
+// The statements of a PROCEDURE block, run with the arguments in the
+// variables its LPARAMETERS line names; RETURN gives the result (.T. without).
+Procedure scriptProcedure(Host& host, std::vector<std::string> body) {
+    std::vector<std::string> params;
+    if (!body.empty() && upper(body[0]).rfind("LPARAMETERS ", 0) == 0) {
+        std::stringstream names(body[0].substr(12));
+        for (std::string n; std::getline(names, n, ',');)
+            params.push_back(n.substr(n.find_first_not_of(' '), n.find_last_not_of(' ') - n.find_first_not_of(' ') + 1));
+        body.erase(body.begin());
+    }
+    return [&host, params, body](std::vector<Value>& args) {
+        for (size_t k = 0; k < params.size(); ++k) host.setVar(params[k], k < args.size() ? args[k] : Bool(false));
+        for (const std::string& stmt : body) {
+            if (upper(stmt).rfind("RETURN ", 0) == 0) return host.evaluate(stmt.substr(7)).value;
+            Result r = host.execute(stmt);
+            if (!r.ok()) std::printf("error %d: %s\n", r.error, r.message.c_str());
+        }
+        return Bool(true);
+    };
+}
+
+// What the shell adds to the host for scripts that work with windows.
+void addWindowCommands(Host& host) {
+    host.defineCommand("PUMP", [&host](const std::string& rest) {
+        host.pump(std::atoi(rest.c_str()));
+        return 0;
+    });
+    host.defineProc("CREATEOBJECT", [&host](std::vector<Value>& a) {
+        return newWindowObject(host, a.empty() ? "form" : a[0].str, "Kavro form");
+    });
+    host.defineProc("SENDMESSAGE", [&host](std::vector<Value>& a) {
+        auto word = [&](size_t k) { return k < a.size() ? static_cast<uintptr_t>(a[k].asNumber()) : 0; };
+        const LRESULT r = host.send(reinterpret_cast<HWND>(word(0)), static_cast<UINT>(word(1)), word(2),
+                                    static_cast<LPARAM>(word(3)));
+        return Num(static_cast<double>(r));
+    });
 }
 
 }  // namespace
@@ -71,6 +115,7 @@ int main(int argc, char** argv) {
     try {
         Host host(opts);
         host.holdHandles(true);  // bit maps live in handles from call to call
+        addWindowCommands(host);
         host.onViolation = [&](const std::string& what) {
             std::printf("host: %s\n", what.c_str());
             ++failures;
@@ -100,6 +145,21 @@ int main(int argc, char** argv) {
                     continue;
                 }
                 const std::string stmt = line.substr(first);
+                if (upper(stmt).rfind("PROCEDURE ", 0) == 0) {
+                    if (echo) std::printf("%s\n", stmt.c_str());
+                    std::vector<std::string> body;
+                    while (std::getline(in, line)) {
+                        if (!line.empty() && line.back() == '\r') line.pop_back();
+                        if (echo) std::printf("%s\n", line.c_str());
+                        const size_t at = line.find_first_not_of(" \t");
+                        if (at == std::string::npos) continue;
+                        if (upper(line.substr(at)).rfind("ENDPROC", 0) == 0) break;
+                        body.push_back(line.substr(at));
+                    }
+                    const std::string name = stmt.substr(10);
+                    host.defineProc(name.substr(0, name.find_first_of(" (")), scriptProcedure(host, body));
+                    continue;
+                }
                 if (stmt[0] == '?') {
                     if (echo) std::printf("%s\n", stmt.c_str());
                     Result r = host.evaluate(stmt.substr(1));
