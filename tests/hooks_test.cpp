@@ -271,6 +271,25 @@ TEST_F(Hooks, DestroyGivesTheClassProcedureBackAndFreesEntries) {
     EXPECT_EQ(bind(next, 2, "P"), 2);
 }
 
+namespace {
+std::vector<std::string> gTraced;
+void WINAPI recordTrace(LPCSTR line) { gTraced.push_back(line); }
+}  // namespace
+
+TEST_F(Hooks, DestroyIsTraced) {
+    stop();
+    _putenv("TOLVA=debug");  // read when the library is loaded again
+    start(Host::Options{});
+    _putenv("TOLVA=");
+    gTraced.clear();
+    hostemu::patchImport<decltype(&::OutputDebugStringA)>(host().module(), "kernel32.dll", "OutputDebugStringA",
+                                                          &recordTrace);
+    HWND w = window();
+    bind(w, kAsk, "P");
+    host().inLoop([&] { DestroyWindow(w); });
+    EXPECT_EQ(std::count(gTraced.begin(), gTraced.end(), "WM_DESTROY processed      Kavro (plume)"), 1);
+}
+
 TEST_F(Hooks, NestedMessagesEachHaveTheirOwnContext) {
     HWND a = window(), b = window();
     bind(a, kAsk, "OUTER");

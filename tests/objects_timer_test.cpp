@@ -186,6 +186,18 @@ TEST_F(ObjectsTimer, CommandsTooLongOrFailing) {
     ok("ONTIME", {Int(-20), Str("NOSUCHPROC()")});
     EXPECT_TRUE(host().pumpUntil([&] { return host().executed.size() >= 2; }));
     EXPECT_EQ(describe(ok("ONTIME")), describe(Bool(true)));
+
+    // The host raising an error into the timer procedure: it ends there, and the timer goes on.
+    host().intercept = [](HostCallRecord& r) {
+        if (r.api == api::Execute) {
+            r.api = api::Error;
+            r.arg1 = 1098;
+        }
+    };
+    EXPECT_TRUE(host().pumpUntil([&] { return host().loopErrors.size() >= 2; }));
+    host().intercept = nullptr;
+    EXPECT_EQ(host().loopErrors[0].error, 1098);
+    EXPECT_EQ(describe(ok("ONTIME")), describe(Bool(true)));
     ok("ONTIME", {Int(0)});
 }
 
