@@ -68,6 +68,8 @@ HHOOK WINAPI countingSetHook(int kind, HOOKPROC proc, HINSTANCE module, DWORD th
     return SetWindowsHookExA(kind, proc, module, thread);
 }
 
+HHOOK WINAPI refusedSetHook(int, HOOKPROC, HINSTANCE, DWORD) { return nullptr; }
+
 }  // namespace
 
 // The peer of SecondProcessSeesTheHook: loads the library, asks TP_HOOK()
@@ -215,6 +217,15 @@ TEST_F(ObjectsTimer, KeyboardHookInstalledOnceWithItsPollingRoutine) {
     EXPECT_EQ(describe(ok("TP_HOOK", {Bool(false)})), describe(Bool(false)));
     EXPECT_TRUE(host().activations().empty());
     EXPECT_EQ(describe(ok("TP_HOOK", {Bool(false)})), describe(Bool(false)));
+}
+
+TEST_F(ObjectsTimer, RefusedHookRegistersItsPollingRoutineOnce) {
+    auto refused = hostemu::importPatch<decltype(&::SetWindowsHookExA)>(host().module(), "user32.dll",
+                                                                         "SetWindowsHookExA", &refusedSetHook);
+    EXPECT_EQ(describe(ok("TP_HOOK", {Bool(true)})), describe(Bool(false)));
+    EXPECT_EQ(describe(ok("TP_HOOK", {Bool(true)})), describe(Bool(false)));
+    EXPECT_EQ(host().activations().size(), 1u);  // not once per attempt
+    // The unload deregisters it (a routine left registered would be reported).
 }
 
 TEST_F(ObjectsTimer, HotKeyCopiesRaisesTapiroAndRunsTPHookOnce) {
