@@ -83,3 +83,30 @@ ew = EDOPEN(tf)
 ? EDCLOSE(ew)
 ? FILETOSTR(tf)
 ERASE (tf)
+
+* Window hooks and the command timer: the host's message loop (PUMP) runs them.
+oForm = CREATEOBJECT("form")
+nForm = O_HWND(oForm)
+? nForm <> O_CHWND(oForm)
+cSeen = ""
+PROCEDURE OnUser
+LPARAMETERS hwnd, msg, wp, lp, after
+cSeen = cSeen + IIF(after, " after:", " before:") + STR(msg, 4) + STR(wp, 2)
+= H_RET(wp * 6)
+RETURN 3
+ENDPROC
+? H_WNDPROC(nForm, 1025, "OnUser")
+? SENDMESSAGE(nForm, 1025, 7, 0)
+? cSeen
+? H_WNDPROC(nForm)
+* One timer: a command run once after 200 ms, then one run every 50 ms.
+cFired = "not yet"
+? ONTIME(200, "cFired = 'the one-shot timer ran'")
+PUMP 400
+? cFired
+? ONTIME()
+nTicks = 0
+? ONTIME(-50, "nTicks = nTicks + 1")
+PUMP 600
+? ONTIME(0)
+? nTicks >= 3

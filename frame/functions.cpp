@@ -16,14 +16,28 @@
 #include "text/translate.h"
 #include "text/utilities.h"
 #include "text/words.h"
+#include "ui/hooks.h"
+#include "ui/objects.h"
 
 namespace {
-constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::convert::kNumericRows, kv::bits::kCipherRows,
-                                         kv::bits::kChecksumRows, kv::bits::kBitMapRows, kv::calendar::kRows,
-                                         kv::text::kUtilityRows, kv::text::kWordRows, kv::text::kTranslationRows,
-                                         kv::editor::kRows,
-                                         kv::memory::kMemoryRows, kv::sys::kFolderFontWipeRows, kv::info::kRows,
-                                         kv::lifecycle::kRows);
+constinit auto gEntries = kv::joinTables(
+    // One family a line, the load and unload entries last.
+    kv::convert::kBinaryRows,
+    kv::convert::kNumericRows,
+    kv::bits::kCipherRows,
+    kv::bits::kChecksumRows,
+    kv::bits::kBitMapRows,
+    kv::calendar::kRows,
+    kv::text::kUtilityRows,
+    kv::text::kWordRows,
+    kv::text::kTranslationRows,
+    kv::editor::kRows,
+    kv::memory::kMemoryRows,
+    kv::sys::kFolderFontWipeRows,
+    kv::ui::kHookRows,
+    kv::ui::kObjectRows,
+    kv::info::kRows,
+    kv::lifecycle::kRows);
 }  // namespace
 
 constinit FoxTableHeader gFoxTable = {0, static_cast<int16_t>(gEntries.size()), gEntries.data()};

@@ -53,7 +53,8 @@ int32_t HostObjectWindow(HostValue* object, int32_t which);
 int32_t HostSetProperty(HostValue* object, const char* name, HostValue* value, int32_t flag);
 int32_t HostGetProperty(HostValue* out, HostValue* object, const char* name);
 void HostReleaseObject(HostValue* object);
-int32_t HostActivateHandler(void* routine, int16_t kind);
+// Registers a routine that the host calls back through DispatchAPI, as a handler.
+int32_t HostActivateHandler(Handler routine, int16_t kind);
 void HostDeactivateHandler(int32_t id);
 void HostMousePos(int32_t* xy);
 int32_t HostDialog(int32_t kind, const char* text, int32_t a6, int32_t a7, const char* const* texts);

@@ -146,8 +146,8 @@ int32_t HostGetProperty(HostValue* out, HostValue* obj, const char* name) {
     return HostCall(api::GetProperty, word(out), word(obj), word(name));
 }
 void HostReleaseObject(HostValue* obj) { HostCall(api::ReleaseObject, word(obj)); }
-int32_t HostActivateHandler(void* routine, int16_t kind) {
-    return HostCall(api::ActivateHandler, word(routine), word(kind),
+int32_t HostActivateHandler(Handler routine, int16_t kind) {
+    return HostCall(api::ActivateHandler, reinterpret_cast<word_t>(routine), word(kind),
                     reinterpret_cast<word_t>(&DispatchAPI));
 }
 void HostDeactivateHandler(int32_t id) { HostCall(api::DeactivateHandler, word(id)); }

@@ -7,6 +7,8 @@
 #include "frame/shared.h"
 #include "frame/state.h"
 #include "text/translate.h"
+#include "ui/hooks.h"
+#include "ui/objects.h"
 
 void OnLoad(ParamBlock*) {
     shared::increment(shared::LoadCount);
@@ -20,9 +22,10 @@ void OnUnload(ParamBlock*) {
     shared::decrement(shared::LoadCount);
     // (worker thread: stop)
     FreeAllBitMaps();  // every bit map's memory goes back to the host
-    // (command timer: stop)
+    StopCommandTimer();  // no command runs any more
     // (bulk file runs: wait for them)
-    // (hooked windows and tray icon: give back)
-    // (keyboard hook: remove)
+    ReleaseHookedWindows();  // hooked windows and the tray window run their class procedures again
+    ReleaseTray();           // and the tray icon goes
+    RemoveKeyboardHook();  // with its polling routine
     // (forced-quit watcher: stop)
 }

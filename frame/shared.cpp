@@ -15,4 +15,5 @@ volatile LONG* slotOf(Slot slot) { return reinterpret_cast<volatile LONG*>(&Shar
 int32_t increment(Slot slot) { return InterlockedIncrement(slotOf(slot)); }
 int32_t decrement(Slot slot) { return InterlockedDecrement(slotOf(slot)); }
 int32_t read(Slot slot) { return InterlockedCompareExchange(slotOf(slot), 0, 0); }
+int32_t exchange(Slot slot, int32_t value) { return InterlockedExchange(slotOf(slot), value); }
 }  // namespace shared

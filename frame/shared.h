@@ -19,4 +19,5 @@ enum Slot : int {
 int32_t increment(Slot slot);
 int32_t decrement(Slot slot);
 int32_t read(Slot slot);
+int32_t exchange(Slot slot, int32_t value);  // the value before
 }  // namespace shared

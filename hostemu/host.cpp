@@ -167,6 +167,10 @@ void Host::unload() {
         callSpecial(-3, "(unload)", "the unload entry");
         loaded_ = false;
     }
+    for (auto& [id, a] : activations_)
+        violation("routine " + std::to_string(a.routine) + " is still registered (id " + std::to_string(id) +
+                  ") after the unload entry");
+    activations_.clear();
     FreeLibrary(module_);
     module_ = nullptr;
     entry_ = nullptr;
@@ -487,6 +491,7 @@ Result Host::callByName(const std::string& name, std::vector<Value>& args, bool&
     const std::string n = upper(name);
     if (entry(n)) return call(n, args);
     if (auto p = procs_.find(n); p != procs_.end()) {
+        procCalls.push_back({n, args});
         Result r;
         r.value = p->second(args);
         return r;

@@ -135,6 +135,39 @@ public:
     void release(const std::string& name);
     void defineProc(const std::string& name, Procedure p);
     void defineCommand(const std::string& word, Command c);
+    // Every call of a script procedure, in order: its name and arguments.
+    struct ProcCall {
+        std::string name;
+        std::vector<Value> args;
+    };
+    std::vector<ProcCall> procCalls;
+
+    // ---- the message loop (loop.cpp) ----
+    // Runs the host's message loop for ms milliseconds: posted messages,
+    // messages sent from other threads and timers are dispatched, and between
+    // them, as between two statements, every routine registered with
+    // HostActivateHandler is called back through DispatchAPI.
+    void pump(int ms);
+    // Runs it until done() is true, or at most ms milliseconds; whether done() came true.
+    bool pumpUntil(const std::function<bool()>& done, int ms = 5000);
+    // Runs fn as the message loop runs a message: the host calls that window
+    // or timer procedures make from inside are answered.
+    void inLoop(const std::function<void()>& fn);
+    // SendMessageA from inside the loop.
+    LRESULT send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    // Routines registered with HostActivateHandler (58), by handler id.
+    struct Activation {
+        word_t routine;
+        int16_t kind;
+    };
+    const std::map<int32_t, Activation>& activations() const { return activations_; }
+    int32_t activate(word_t routine, int16_t kind, word_t entry);  // 58; the new id
+    void deactivate(int32_t id);                                   // 59
+    // Calls every registered routine once, as the loop does between statements.
+    void runActivations();
+    // Errors the host recorded while it ran the loop (a script error raised
+    // by the host into a window procedure, a timer command's error...).
+    std::vector<Result> loopErrors;
 
     // ---- faults ----
     void failAllocations(int n);  // the library's next n GlobalAlloc calls fail
@@ -213,6 +246,8 @@ private:
     std::vector<std::string> names_;
     std::map<std::string, Procedure> procs_;
     std::map<std::string, Command> commands_;
+    std::map<int32_t, Activation> activations_;
+    int32_t nextActivation_ = 1;
     int loadFault_ = 0, storeFault_ = 0;
     bool loaded_ = false;
     bool holdHandles_ = false;

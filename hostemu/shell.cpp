@@ -2,6 +2,7 @@
 #include "hostemu/shell.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -9,6 +10,7 @@
 
 #include <filesystem>
 
+#include "hostemu/objects.h"
 #include "hostemu/settings.h"
 #include "hostemu/tables.h"
 
@@ -104,6 +106,39 @@ Shell::Shell(Host& host) : host_(host) {
     });
     host_.defineCommand("CREATE", [this](const std::string& rest) { return createTable(rest); });
     host_.defineCommand("INSERT", [this](const std::string& rest) { return insertInto(rest); });
+    // For scripts that work with windows: the host's message loop, forms, messages.
+    host_.defineCommand("PUMP", [this](const std::string& rest) {
+        host_.pump(std::atoi(rest.c_str()));
+        return 0;
+    });
+    host_.defineProc("CREATEOBJECT", [this](std::vector<Value>& a) {
+        return newWindowObject(host_, a.empty() ? "form" : a[0].str, "Kavro form");
+    });
+    host_.defineProc("SENDMESSAGE", [this](std::vector<Value>& a) {
+        auto word = [&](size_t k) { return k < a.size() ? static_cast<uintptr_t>(a[k].asNumber()) : 0; };
+        const LRESULT r = host_.send(reinterpret_cast<HWND>(word(0)), static_cast<UINT>(word(1)), word(2),
+                                     static_cast<LPARAM>(word(3)));
+        return Num(static_cast<double>(r));
+    });
+}
+
+// The statements of a PROCEDURE block, run with the arguments in the
+// variables its LPARAMETERS line names; RETURN gives the result (.T. without).
+Procedure Shell::procedure(std::vector<std::string> body) {
+    std::vector<std::string> params;
+    if (!body.empty() && upper(body[0]).rfind("LPARAMETERS ", 0) == 0) {
+        for (const std::string& n : splitList(body[0].substr(12))) params.push_back(trim(n));
+        body.erase(body.begin());
+    }
+    return [this, params, body](std::vector<Value>& args) {
+        for (size_t k = 0; k < params.size(); ++k) host_.setVar(params[k], k < args.size() ? args[k] : Bool(false));
+        for (const std::string& stmt : body) {
+            if (upper(stmt).rfind("RETURN ", 0) == 0) return host_.evaluate(substitute(stmt.substr(7))).value;
+            Result r = host_.execute(substitute(stmt));
+            if (!r.ok()) emit("error " + std::to_string(r.error) + ": " + r.message + "\n");
+        }
+        return Bool(true);
+    };
 }
 
 // TABLE name (FIELD C(n), NOTES M, ...)
@@ -307,7 +342,25 @@ void Shell::line(const std::string& raw, const std::string& scriptDir, int& fail
 int Shell::run(std::istream& in, const std::string& scriptDir) {
     int failures = 0;
     std::string l;
-    while (std::getline(in, l)) line(l, scriptDir, failures);
+    while (std::getline(in, l)) {
+        const std::string stmt = trim(stripComment(l.substr(0, l.find_last_not_of("\r") + 1)));
+        if (upper(stmt).rfind("PROCEDURE ", 0) != 0) {
+            line(l, scriptDir, failures);
+            continue;
+        }
+        // PROCEDURE name ... ENDPROC defines a script procedure.
+        if (echo) emit(stmt + "\n");
+        std::vector<std::string> body;
+        while (std::getline(in, l)) {
+            const std::string inner = trim(stripComment(l.substr(0, l.find_last_not_of("\r") + 1)));
+            if (echo) emit(inner + "\n");
+            if (inner.empty()) continue;
+            if (upper(inner).rfind("ENDPROC", 0) == 0) break;
+            body.push_back(inner);
+        }
+        const std::string name = trim(stmt.substr(10));
+        host_.defineProc(name.substr(0, name.find_first_of(" (")), procedure(body));
+    }
     return failures;
 }
 

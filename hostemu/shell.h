@@ -9,7 +9,11 @@
 // words: STRTOFILE(cText, cFile) and FILETOSTR(cFile); CREATE TABLE name
 // (FIELD C(n), NOTES M, ...), which makes the table (name.DBF, name.FPT) and
 // its work area the current one; INSERT INTO name VALUES (expr, ...), which
-// appends a row.
+// appends a row. PROCEDURE name ... ENDPROC defines a script procedure (an
+// LPARAMETERS line names its arguments, RETURN expr ends it); PUMP ms runs the
+// message loop, so that timers fire and window messages arrive; CREATEOBJECT()
+// gives an object with an own and an inner window; SENDMESSAGE(hwnd, msg, wp,
+// lp) sends a message.
 #pragma once
 
 #include <functional>
@@ -49,6 +53,7 @@ private:
     void flush();
     bool report(const Result& r);
 
+    Procedure procedure(std::vector<std::string> body);
     int createTable(const std::string& rest);
     int insertInto(const std::string& rest);
 

@@ -18,6 +18,7 @@ constexpr const char* kMainTitle = "Kavro host";
 struct Window {
     HWND hwnd = nullptr;
     std::string title;
+    bool owned = true;  // opened by the host, destroyed with it
 };
 
 struct Windows {
@@ -52,7 +53,7 @@ Windows& windows(Host& h) {
         gWindows.owner = &h;
         h.cleanups.push_back([] {
             for (auto& [id, w] : gWindows.byId)
-                if (w.hwnd) DestroyWindow(w.hwnd);
+                if (w.hwnd && w.owned) DestroyWindow(w.hwnd);
             gWindows = Windows{};
         });
     }
@@ -172,5 +173,20 @@ void raiseWindow(int32_t id) {
 }
 
 std::vector<int32_t> windowOrder() { return gWindows.order; }
+
+int32_t windowId(HWND window) {
+    if (!window) return 0;
+    for (auto& [id, w] : gWindows.byId)
+        if (w.hwnd == window) return id;
+    const int32_t id = gWindows.nextId++;
+    gWindows.byId[id] = Window{window, "", false};
+    return id;
+}
+
+HWND windowOf(int32_t id) { return windowHandle(id); }
+
+void forgetWindow(HWND window) {
+    std::erase_if(gWindows.byId, [&](const auto& entry) { return !entry.second.owned && entry.second.hwnd == window; });
+}
 
 }  // namespace hostemu

@@ -43,4 +43,11 @@ void raiseWindow(int32_t id);
 // The host's windows from top to bottom (the main window last, once it exists).
 std::vector<int32_t> windowOrder();
 
+// Windows the host knows by an id without having opened them (the windows of
+// host objects): the id of `window`, given on first use; null for an unknown
+// id; forgetting one leaves the window itself alone.
+int32_t windowId(HWND window);
+HWND windowOf(int32_t id);
+void forgetWindow(HWND window);
+
 }  // namespace hostemu

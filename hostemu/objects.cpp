@@ -1,0 +1,202 @@
+// HostObjectWindow (121), HostSetProperty (122), HostGetProperty (123) and
+// HostReleaseObject (127) over the host's objects.
+#include "hostemu/objects.h"
+
+#include "hostemu/host.h"
+#include "hostemu/window.h"
+
+namespace hostemu {
+
+namespace {
+
+std::map<uint32_t, HostObject> gObjects;
+std::map<uint32_t, int> gHeld;  // references handed to the library, by object
+uint32_t gNextObject = 1;
+Host* gCleanFor = nullptr;  // the host whose cleanup forgets the objects
+
+constexpr int kNoProperty = 1734;  // "Property is not found."
+constexpr int kReadOnly = 1743;    // "Property is read-only."
+constexpr int kNoObject = 1924;    // "Object is not an object."
+constexpr const char* kFormClass = "KavroHostForm";
+constexpr const char* kInnerClass = "KavroHostInner";
+
+void forgetAll() {
+    for (auto& [ref, o] : gObjects) {
+        if (o.window && IsWindow(o.window)) DestroyWindow(o.window);  // the inner window goes with it
+        forgetWindow(o.window);
+        forgetWindow(o.inner);
+    }
+    gObjects.clear();
+    gHeld.clear();
+    gNextObject = 1;
+    gCleanFor = nullptr;
+}
+
+Value makeObject(Host& host, HostObject o) {
+    if (gCleanFor != &host) {
+        gCleanFor = &host;
+        host.cleanups.push_back(forgetAll);
+        host.leakChecks.push_back([&host](const std::string& after) {
+            for (auto& [ref, n] : gHeld)
+                if (n > 0)
+                    host.violation("object " + std::to_string(ref) + " is still held (" + std::to_string(n) +
+                                   " reference(s)) after " + after);
+            gHeld.clear();
+        });
+    }
+    const uint32_t ref = gNextObject++;
+    gObjects[ref] = std::move(o);
+    Value v;
+    v.type = 'O';
+    v.object = ref;
+    return v;
+}
+
+void registerClasses() {
+    static const bool done = [] {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = kFormClass;
+        RegisterClassA(&wc);
+        wc.lpszClassName = kInnerClass;
+        RegisterClassA(&wc);
+        return true;
+    }();
+    (void)done;
+}
+
+// The object a value record names; a violation when it is no object value.
+HostObject* objectArg(Host& h, word_t address, const char* what) {
+    const auto* hv = reinterpret_cast<const HostValue*>(address);
+    if (!hv || hv->type != 'O') {
+        h.violation(std::string(what) + " was given a value that is not an object");
+        return nullptr;
+    }
+    return findObject(hv->object);
+}
+
+// Arguments: object, which (0: own window, 16: inner window). The window's id, 0 if none.
+ApiRegistration objectWindow(api::ObjectWindow, [](Host& h, HostCallRecord& r) {
+    HostObject* o = objectArg(h, r.arg1, "HostObjectWindow");
+    const auto which = static_cast<int32_t>(r.arg2);
+    if (which != 0 && which != 16) h.violation("HostObjectWindow asked for window " + std::to_string(which));
+    HWND w = !o ? nullptr : which == 0 ? o->window : which == 16 ? o->inner : nullptr;
+    r.arg1 = static_cast<word_t>(windowId(w));
+});
+
+// Arguments: object, NUL-terminated name, value (or a locator), flag (1: create when missing).
+ApiRegistration setPropertyApi(api::SetProperty, [](Host& h, HostCallRecord& r) {
+    HostObject* o = objectArg(h, r.arg1, "HostSetProperty");
+    const std::string name = upper(h.cstring(r.arg2));
+    const auto* hv = reinterpret_cast<const HostValue*>(r.arg3);
+    const auto flag = static_cast<int32_t>(r.arg4);
+    if (!o) {
+        r.arg1 = kNoObject;
+        return;
+    }
+    if (!o->properties.count(name) && flag == 0) {
+        r.arg1 = kNoProperty;
+        return;
+    }
+    if (o->readOnly.count(name)) {
+        r.arg1 = kReadOnly;
+        return;
+    }
+    Value v;
+    if (hv->type == 'R') {  // a variable passed by reference: its value
+        int error = 0;
+        Value* at = h.locate(*reinterpret_cast<const HostLocator*>(hv), error);
+        if (!at) {
+            r.arg1 = static_cast<word_t>(error);
+            return;
+        }
+        v = *at;
+    } else {
+        v = h.fromHost(*hv, false);  // the host copies; the caller keeps its handle
+    }
+    o->properties[name] = std::move(v);
+    r.arg1 = 0;
+});
+
+// Arguments: value (out), object, NUL-terminated name. A character value
+// arrives in a new handle, an object value as a reference the library holds.
+ApiRegistration getPropertyApi(api::GetProperty, [](Host& h, HostCallRecord& r) {
+    auto* out = reinterpret_cast<HostValue*>(r.arg1);
+    HostObject* o = objectArg(h, r.arg2, "HostGetProperty");
+    const std::string name = upper(h.cstring(r.arg3));
+    if (!o) {
+        r.arg1 = kNoObject;
+        return;
+    }
+    auto it = o->properties.find(name);
+    if (it == o->properties.end()) {
+        r.arg1 = kNoProperty;
+        return;
+    }
+    if (!h.toHost(it->second, *out)) {
+        r.arg1 = 43;
+        return;
+    }
+    if (it->second.type == 'O') ++gHeld[it->second.object];
+    r.arg1 = 0;
+});
+
+ApiRegistration releaseObject(api::ReleaseObject, [](Host& h, HostCallRecord& r) {
+    const auto* hv = reinterpret_cast<const HostValue*>(r.arg1);
+    if (!hv || hv->type != 'O' || gHeld[hv->object] <= 0) {
+        h.violation("HostReleaseObject of a reference the library does not hold");
+        return;
+    }
+    --gHeld[hv->object];
+});
+
+}  // namespace
+
+Value newObject(Host& host, const std::string& className) {
+    HostObject o;
+    o.className = className;
+    o.properties["CLASS"] = Str(className);
+    return makeObject(host, std::move(o));
+}
+
+Value newWindowObject(Host& host, const std::string& className, const std::string& caption, bool withInner) {
+    registerClasses();
+    HostObject o;
+    o.className = className;
+    o.properties["CLASS"] = Str(className);
+    o.properties["CAPTION"] = Str(caption);
+    o.window = CreateWindowExA(0, kFormClass, caption.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+    if (withInner)
+        o.inner = CreateWindowExA(0, kInnerClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, o.window, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    o.properties["HWND"] = Num(static_cast<double>(reinterpret_cast<uintptr_t>(o.window)));
+    return makeObject(host, std::move(o));
+}
+
+HostObject* findObject(uint32_t ref) {
+    auto it = gObjects.find(ref);
+    return it == gObjects.end() ? nullptr : &it->second;
+}
+
+HostObject* findObject(const Value& v) { return v.type == 'O' ? findObject(v.object) : nullptr; }
+
+Value property(const Value& object, const std::string& name) {
+    HostObject* o = findObject(object);
+    if (!o) return {};
+    auto it = o->properties.find(upper(name));
+    return it == o->properties.end() ? Value{} : it->second;
+}
+
+void setProperty(const Value& object, const std::string& name, Value v) {
+    if (HostObject* o = findObject(object)) o->properties[upper(name)] = std::move(v);
+}
+
+int heldObjectReferences() {
+    int n = 0;
+    for (auto& [ref, k] : gHeld) n += k;
+    return n;
+}
+
+}  // namespace hostemu

@@ -1,0 +1,46 @@
+// The host's objects: references with named properties and, for objects that
+// show themselves, an own window and an inner window (real Win32 windows).
+//
+// The library reaches them through HostObjectWindow (121), HostSetProperty
+// (122), HostGetProperty (123) and HostReleaseObject (127). An object value
+// that the host hands the library (a property holding an object) is the
+// library's own reference, which it must give back with HostReleaseObject;
+// one still held after a top-level call is reported as a violation.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+
+#include "hostemu/value.h"
+
+namespace hostemu {
+
+class Host;
+
+struct HostObject {
+    std::string className;
+    std::map<std::string, Value> properties;  // by upper-case name
+    std::set<std::string> readOnly;           // upper-case names the host refuses to set
+    HWND window = nullptr;                    // own window, or none
+    HWND inner = nullptr;                     // inner window, or none
+};
+
+// A new object without windows; the value refers to it.
+Value newObject(Host& host, const std::string& className);
+// A new object with an own window titled `caption` (a real hidden top-level
+// window) and, when `withInner`, an inner child window inside it.
+Value newWindowObject(Host& host, const std::string& className, const std::string& caption, bool withInner = true);
+// The object a value or reference names; null if none.
+HostObject* findObject(uint32_t ref);
+HostObject* findObject(const Value& v);
+// The property's value; type 'U' when the object or property is missing.
+Value property(const Value& object, const std::string& name);
+void setProperty(const Value& object, const std::string& name, Value v);
+// Object references the library holds and has not released.
+int heldObjectReferences();
+
+}  // namespace hostemu

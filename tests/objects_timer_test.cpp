@@ -1,0 +1,299 @@
+// Host objects' windows and properties, the ONTIME command timer on real
+// Win32 timers, and the TP_HOOK keyboard hook with keystrokes sent through
+// SendInput, across two processes where the hook's state is shared.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "hostemu/iat.h"
+#include "hostemu/objects.h"
+#include "tests/support.h"
+
+namespace kavro_test {
+
+namespace {
+
+int32_t id(HWND h) { return static_cast<int32_t>(reinterpret_cast<uintptr_t>(h)); }
+
+std::string programPath() {
+    char self[MAX_PATH];
+    return std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
+}
+
+std::string modulePath(HMODULE m) {
+    char path[MAX_PATH];
+    return std::string(path, GetModuleFileNameA(m, path, MAX_PATH));
+}
+
+void pressHotKey() {
+    const WORD keys[] = {VK_CONTROL, VK_MENU, 'R'};
+    INPUT in[6] = {};
+    for (int k = 0; k < 3; ++k) {
+        in[k].type = INPUT_KEYBOARD;
+        in[k].ki.wVk = keys[k];
+        in[5 - k].type = INPUT_KEYBOARD;
+        in[5 - k].ki.wVk = keys[k];
+        in[5 - k].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput(6, in, sizeof(INPUT));
+}
+
+void putClipboardText(const std::string& text) {
+    if (!OpenClipboard(nullptr)) return;
+    EmptyClipboard();
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    std::memcpy(GlobalLock(g), text.c_str(), text.size() + 1);
+    GlobalUnlock(g);
+    SetClipboardData(CF_TEXT, g);
+    CloseClipboard();
+}
+
+std::string clipboardText() {
+    std::string out = "(none)";
+    if (!OpenClipboard(nullptr)) return "(not opened)";
+    if (HANDLE h = GetClipboardData(CF_TEXT)) {
+        out = static_cast<const char*>(GlobalLock(h));
+        GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return out;
+}
+
+// Counts the hook installations the library asks for, and installs them.
+int gHooksSet = 0;
+HHOOK WINAPI countingSetHook(int kind, HOOKPROC proc, HINSTANCE module, DWORD thread) {
+    ++gHooksSet;
+    return SetWindowsHookExA(kind, proc, module, thread);
+}
+
+HHOOK WINAPI refusedSetHook(int, HOOKPROC, HINSTANCE, DWORD) { return nullptr; }
+
+}  // namespace
+
+// The peer of SecondProcessSeesTheHook: loads the library, asks TP_HOOK()
+// and unloads; the exit code is 1 when it saw the hook installed.
+int runHookPeer(const char* library) {
+    Host::Options o;
+    o.library = library;
+    Host host(o);
+    Result r = host.call("TP_HOOK");
+    if (!r.ok() || r.value.type != 'L') return 100;
+    return r.value.b ? 1 : 0;
+}
+
+class ObjectsTimer : public HostTest {
+protected:
+    void TearDown() override {
+        for (HWND w : windows_)
+            if (IsWindow(w)) DestroyWindow(w);
+        HostTest::TearDown();
+    }
+    double n() const { return host_->var("N").asNumber(); }
+    int calls(const std::string& name) const {
+        int k = 0;
+        for (auto& c : host_->procCalls) k += c.name == name;
+        return k;
+    }
+    HWND topWindow(const char* cls, const char* title) {
+        HWND w = CreateWindowExA(0, cls, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+        windows_.push_back(w);
+        return w;
+    }
+    std::vector<HWND> windows_;
+};
+
+TEST_F(ObjectsTimer, ObjectWindowsAndProperties) {
+    const Value form = newWindowObject(host(), "form", "Kavro form");
+    const HostObject* o = findObject(form);
+    ASSERT_TRUE(o && o->window && o->inner);
+    const Value own = ok("O_HWND", {form});
+    const Value inner = ok("O_CHWND", {form});
+    EXPECT_EQ(own.i, id(o->window));
+    EXPECT_EQ(own.width, 15);
+    EXPECT_EQ(inner.i, id(o->inner));
+    EXPECT_NE(own.i, inner.i);
+    EXPECT_EQ(ok("O_HWND", {newObject(host(), "custom")}).i, 0);  // no window
+
+    EXPECT_EQ(describe(ok("O_SETPROP", {form, Str("Caption"), Str("Renamed")})), describe(Bool(true)));
+    EXPECT_EQ(describe(property(form, "CAPTION")), describe(Str("Renamed")));
+    EXPECT_EQ(describe(ok("O_SETPROP", {form, Str("Tag"), Int(5)})), describe(Bool(false)));  // no such property
+    EXPECT_EQ(describe(ok("O_SETPROP", {form, Str("Tag"), Int(5), Bool(true)})), describe(Bool(true)));
+    EXPECT_EQ(property(form, "TAG").i, 5);
+    findObject(form)->readOnly.insert("CLASS");
+    EXPECT_EQ(describe(ok("O_SETPROP", {form, Str("Class"), Str("x"), Bool(true)})), describe(Bool(false)));
+    EXPECT_EQ(error("O_HWND", {Int(1)}), 11);  // the host refuses what is no object
+}
+
+TEST_F(ObjectsTimer, OneShotTimerRunsItsCommandOnce) {
+    host().setVar("N", Num(0));
+    EXPECT_EQ(describe(ok("ONTIME", {Int(150), Str("N = N + 1")})), describe(Bool(true)));
+    EXPECT_EQ(describe(ok("ONTIME")), describe(Bool(true)));
+    const Value interval = ok("ONTIME", {Int(1)});
+    EXPECT_EQ(interval.i, 150);
+    EXPECT_EQ(interval.width, 10);
+    EXPECT_EQ(describe(ok("ONTIME", {Int(2)})), describe(Str("N = N + 1")));
+    EXPECT_EQ(n(), 0);  // nothing runs outside the message loop
+    EXPECT_TRUE(host().pumpUntil([&] { return n() >= 1; }));
+    host().pump(400);
+    EXPECT_EQ(n(), 1);
+    EXPECT_EQ(describe(ok("ONTIME")), describe(Bool(false)));
+    EXPECT_EQ(ok("ONTIME", {Int(1)}).i, 150);  // the settings stay
+}
+
+TEST_F(ObjectsTimer, RepeatingTimerRunsUntilStopped) {
+    host().setVar("N", Num(0));
+    ok("ONTIME", {Int(-40), Str("N = N + 1")});
+    EXPECT_TRUE(host().pumpUntil([&] { return n() >= 3; }));
+    EXPECT_EQ(describe(ok("ONTIME", {Int(0)})), describe(Bool(false)));
+    const double stoppedAt = n();
+    host().pump(200);
+    EXPECT_EQ(n(), stoppedAt);
+
+    ok("ONTIME", {Int(-40), Str("N = N + 1")});
+    EXPECT_EQ(describe(ok("ONTIME", {Int(-40), Str("")})), describe(Bool(false)));  // an empty command stops it
+    EXPECT_EQ(describe(ok("ONTIME")), describe(Bool(false)));
+}
+
+TEST_F(ObjectsTimer, OneShotReArmedFromItsOwnCommand) {
+    int ticks = 0;
+    host().defineProc("TICK", [&](std::vector<Value>&) {
+        if (++ticks < 3) {
+            EXPECT_EQ(describe(ok("ONTIME", {Int(30), Str("TICK()")})), describe(Bool(true)));
+        }
+        return Bool(true);
+    });
+    ok("ONTIME", {Int(30), Str("TICK()")});
+    EXPECT_TRUE(host().pumpUntil([&] { return ticks >= 3; }));
+    host().pump(150);
+    EXPECT_EQ(ticks, 3);
+    EXPECT_EQ(describe(ok("ONTIME")), describe(Bool(false)));
+}
+
+TEST_F(ObjectsTimer, CommandsTooLongOrFailing) {
+    host().setVar("N", Num(0));
+    ok("ONTIME", {Int(5000), Str("N = 1")});
+    // 255 characters fit; 256 are refused and the timer keeps what it had.
+    EXPECT_EQ(error("ONTIME", {Int(100), Str("N = 2 " + std::string(250, ' '))}), 901);
+    EXPECT_EQ(describe(ok("ONTIME", {Int(2)})), describe(Str("N = 1")));
+    EXPECT_EQ(ok("ONTIME", {Int(1)}).i, 5000);
+    const std::string fits = "N = 2" + std::string(250, ' ');
+    EXPECT_EQ(describe(ok("ONTIME", {Int(10), Str(fits)})), describe(Bool(true)));
+    EXPECT_TRUE(host().pumpUntil([&] { return n() == 2; }));
+
+    // A command that fails runs again at the next interval all the same.
+    host().executed.clear();
+    ok("ONTIME", {Int(-20), Str("NOSUCHPROC()")});
+    EXPECT_TRUE(host().pumpUntil([&] { return host().executed.size() >= 2; }));
+    EXPECT_EQ(describe(ok("ONTIME")), describe(Bool(true)));
+
+    // The host raising an error into the timer procedure: it ends there, and the timer goes on.
+    host().intercept = [](HostCallRecord& r) {
+        if (r.api == api::Execute) {
+            r.api = api::Error;
+            r.arg1 = 1098;
+        }
+    };
+    EXPECT_TRUE(host().pumpUntil([&] { return host().loopErrors.size() >= 2; }));
+    host().intercept = nullptr;
+    EXPECT_EQ(host().loopErrors[0].error, 1098);
+    EXPECT_EQ(describe(ok("ONTIME")), describe(Bool(true)));
+    ok("ONTIME", {Int(0)});
+}
+
+TEST_F(ObjectsTimer, KeyboardHookInstalledOnceWithItsPollingRoutine) {
+    gHooksSet = 0;
+    auto counting = hostemu::importPatch<decltype(&::SetWindowsHookExA)>(host().module(), "user32.dll",
+                                                                          "SetWindowsHookExA", &countingSetHook);
+    EXPECT_EQ(describe(ok("TP_HOOK")), describe(Bool(false)));
+    EXPECT_EQ(describe(ok("TP_HOOK", {Bool(true)})), describe(Bool(true)));
+    EXPECT_EQ(describe(ok("TP_HOOK", {Bool(true)})), describe(Bool(true)));
+    EXPECT_EQ(gHooksSet, 1);
+    ASSERT_EQ(host().activations().size(), 1u);
+    EXPECT_EQ(host().activations().begin()->second.kind, 1);
+    EXPECT_EQ(describe(ok("TP_HOOK")), describe(Bool(true)));
+    EXPECT_EQ(describe(ok("TP_HOOK", {Bool(false)})), describe(Bool(false)));
+    EXPECT_TRUE(host().activations().empty());
+    EXPECT_EQ(describe(ok("TP_HOOK", {Bool(false)})), describe(Bool(false)));
+}
+
+TEST_F(ObjectsTimer, RefusedHookRegistersItsPollingRoutineOnce) {
+    auto refused = hostemu::importPatch<decltype(&::SetWindowsHookExA)>(host().module(), "user32.dll",
+                                                                         "SetWindowsHookExA", &refusedSetHook);
+    EXPECT_EQ(describe(ok("TP_HOOK", {Bool(true)})), describe(Bool(false)));
+    EXPECT_EQ(describe(ok("TP_HOOK", {Bool(true)})), describe(Bool(false)));
+    EXPECT_EQ(host().activations().size(), 1u);  // not once per attempt
+    // The unload deregisters it (a routine left registered would be reported).
+}
+
+TEST_F(ObjectsTimer, HotKeyCopiesRaisesTapiroAndRunsTPHookOnce) {
+    HWND tapiro = topWindow("STATIC", "Tapiro");
+    HWND frame = topWindow("STATIC", "Kavro editor");
+    HWND edit = CreateWindowExA(0, "EDIT", "selected words", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20, frame, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(frame);
+    SetFocus(edit);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    putClipboardText("before");
+    host().defineProc("TPHOOK", [](std::vector<Value>&) { return Bool(true); });
+
+    ASSERT_EQ(describe(ok("TP_HOOK", {Bool(true)})), describe(Bool(true)));
+    pressHotKey();
+    pressHotKey();  // twice before the host polls: one run
+    EXPECT_TRUE(host().pumpUntil([&] { return calls("TPHOOK") > 0; }));
+    host().pump(200);
+    EXPECT_EQ(calls("TPHOOK"), 1);
+    EXPECT_EQ(host().executed.back(), "TPHook()");
+    EXPECT_EQ(clipboardText(), "selected words");
+    EXPECT_EQ(GetForegroundWindow(), tapiro);
+
+    SetForegroundWindow(frame);
+    SetFocus(edit);
+    pressHotKey();  // polled: the next hot key runs it again
+    EXPECT_TRUE(host().pumpUntil([&] { return calls("TPHOOK") > 1; }));
+    EXPECT_EQ(calls("TPHOOK"), 2);
+    ok("TP_HOOK", {Bool(false)});
+}
+
+TEST_F(ObjectsTimer, SecondProcessSeesTheHookAndLeavesItInstalled) {
+    ASSERT_EQ(describe(ok("TP_HOOK", {Bool(true)})), describe(Bool(true)));
+    std::string cmd = "\"" + programPath() + "\" --kavro-hook \"" + modulePath(host().module()) + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 120000), WAIT_OBJECT_0);
+    DWORD peerSaw = 0;
+    GetExitCodeProcess(pi.hProcess, &peerSaw);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_EQ(peerSaw, 1u) << "the second process did not see the hook in the shared data";
+    // Its unload left our hook alone.
+    EXPECT_EQ(describe(ok("TP_HOOK")), describe(Bool(true)));
+    EXPECT_EQ(describe(ok("TP_HOOK", {Bool(false)})), describe(Bool(false)));
+}
+
+TEST_F(ObjectsTimer, UnloadStopsTimerAndRemovesHookAndPollingRoutine) {
+    host().setVar("N", Num(0));
+    ok("ONTIME", {Int(-30), Str("N = N + 1")});
+    ASSERT_TRUE(host().pumpUntil([&] { return n() >= 1; }));
+    ok("TP_HOOK", {Bool(true)});
+    host().defineProc("TPHOOK", [](std::vector<Value>&) { return Bool(true); });
+    host().unload();  // a routine left registered would be reported here
+    EXPECT_TRUE(host().activations().empty());
+    const double atUnload = n();
+    HWND frame = topWindow("STATIC", "after unload");
+    SetForegroundWindow(frame);
+    pressHotKey();
+    host().pump(300);
+    EXPECT_EQ(n(), atUnload);
+    EXPECT_EQ(calls("TPHOOK"), 0);
+
+    stop();
+    start(Host::Options{});
+    EXPECT_EQ(describe(ok("TP_HOOK")), describe(Bool(false)));
+}
+
+}  // namespace kavro_test
