@@ -10,6 +10,7 @@
 #include "frame/info.h"
 #include "frame/lifecycle.h"
 #include "frame/table.h"
+#include "frame/worker.h"
 #include "system/folders.h"
 #include "system/memory.h"
 #include "text/translate.h"
@@ -20,7 +21,7 @@ namespace {
 constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::convert::kNumericRows, kv::bits::kCipherRows,
                                          kv::bits::kChecksumRows, kv::bits::kBitMapRows, kv::calendar::kRows,
                                          kv::text::kUtilityRows, kv::text::kWordRows, kv::text::kTranslationRows,
-                                         kv::memory::kMemoryRows, kv::sys::kFolderFontWipeRows, kv::info::kRows,
+                                         kv::memory::kMemoryRows, kv::sys::kFolderFontWipeRows, kv::info::kRows, kv::worker::kRows,
                                          kv::lifecycle::kRows);
 }  // namespace
 
