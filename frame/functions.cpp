@@ -6,6 +6,7 @@
 #include "calendar/calendar.h"
 #include "convert/convert.h"
 #include "convert/numeric.h"
+#include "editor/editor.h"
 #include "frame/dispatch.h"
 #include "frame/info.h"
 #include "frame/lifecycle.h"
@@ -18,11 +19,23 @@
 #include "text/words.h"
 
 namespace {
-constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::convert::kNumericRows, kv::bits::kCipherRows,
-                                         kv::bits::kChecksumRows, kv::bits::kBitMapRows, kv::calendar::kRows,
-                                         kv::text::kUtilityRows, kv::text::kWordRows, kv::text::kTranslationRows,
-                                         kv::memory::kMemoryRows, kv::sys::kFolderFontWipeRows, kv::info::kRows, kv::worker::kRows,
-                                         kv::lifecycle::kRows);
+constinit auto gEntries = kv::joinTables(
+    // One family a line, the load and unload entries last.
+    kv::convert::kBinaryRows,
+    kv::convert::kNumericRows,
+    kv::bits::kCipherRows,
+    kv::bits::kChecksumRows,
+    kv::bits::kBitMapRows,
+    kv::calendar::kRows,
+    kv::text::kUtilityRows,
+    kv::text::kWordRows,
+    kv::text::kTranslationRows,
+    kv::editor::kRows,
+    kv::memory::kMemoryRows,
+    kv::sys::kFolderFontWipeRows,
+    kv::info::kRows,
+    kv::worker::kRows,
+    kv::lifecycle::kRows);
 }  // namespace
 
 constinit FoxTableHeader gFoxTable = {0, static_cast<int16_t>(gEntries.size()), gEntries.data()};
