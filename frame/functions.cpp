@@ -11,6 +11,7 @@
 #include "frame/info.h"
 #include "frame/lifecycle.h"
 #include "frame/table.h"
+#include "frame/worker.h"
 #include "system/folders.h"
 #include "system/memory.h"
 #include "text/translate.h"
@@ -37,6 +38,7 @@ constinit auto gEntries = kv::joinTables(
     kv::ui::kHookRows,
     kv::ui::kObjectRows,
     kv::info::kRows,
+    kv::worker::kRows,
     kv::lifecycle::kRows);
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "calendar/calendar.h"
 #include "frame/shared.h"
 #include "frame/state.h"
+#include "frame/worker.h"
 #include "text/translate.h"
 #include "ui/hooks.h"
 #include "ui/objects.h"
@@ -20,7 +21,7 @@ void OnLoad(ParamBlock*) {
 
 void OnUnload(ParamBlock*) {
     shared::decrement(shared::LoadCount);
-    // (worker thread: stop)
+    StopWorker();      // the worker thread ends, or is left to end on its own
     FreeAllBitMaps();  // every bit map's memory goes back to the host
     StopCommandTimer();  // no command runs any more
     // (bulk file runs: wait for them)

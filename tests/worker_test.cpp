@@ -1,0 +1,327 @@
+// The worker thread against the real companion server: registered per user in
+// the test prefix, created by its identifier on the worker's own apartment,
+// steered through its control entries and read back call by call.
+#include <windows.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <mutex>
+
+#include "frame/entries.h"
+#include "hostemu/iat.h"
+#include "server/control.h"
+#include "tests/support.h"
+
+namespace kavro_test {
+namespace {
+
+std::string programDir() {
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path, n);
+    return dir.substr(0, dir.find_last_of("\\/") + 1);
+}
+
+// The server's DLL as this process has it loaded: the worker's objects live
+// in the same instance, so its control entries see every call they get.
+struct Server {
+    HMODULE dll = LoadLibraryA((programDir() + "KavroMTServer.dll").c_str());
+    kavromt::SetScriptFn setScript = kv::systemEntry<kavromt::SetScriptFn>(dll, kavromt::kSetScript);
+    kavromt::CallsFn callsFn = kv::systemEntry<kavromt::CallsFn>(dll, kavromt::kCalls);
+    kavromt::LiveObjectsFn live = kv::systemEntry<kavromt::LiveObjectsFn>(dll, kavromt::kLiveObjects);
+
+    bool registered() {
+        auto reg = kv::systemEntry<HRESULT(WINAPI*)()>(dll, "DllRegisterServer");
+        return reg && reg() == S_OK;
+    }
+    std::vector<kavromt::Call> calls() {
+        std::vector<kavromt::Call> out(256);
+        out.resize(std::min<int32_t>(callsFn(out.data(), 256), 256));
+        return out;
+    }
+    std::vector<std::string> methods() {
+        std::vector<std::string> names;
+        for (auto& c : calls()) names.push_back(c.method);
+        return names;
+    }
+};
+
+Server& server() {
+    static Server s;
+    return s;
+}
+
+// Trace lines, from whichever thread writes them.
+std::mutex gTraceLock;
+std::vector<std::string> gTrace;
+void WINAPI recordTrace(LPCSTR line) {
+    std::lock_guard<std::mutex> g(gTraceLock);
+    gTrace.push_back(line);
+}
+
+class Worker : public HostTest {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(server().registered()); }
+
+    void SetUp() override {
+        HostTest::SetUp();
+        ASSERT_TRUE(server().setScript && server().callsFn && server().live);
+        script({});
+        clearTrace();
+        trace_ = hostemu::importPatch<decltype(&::OutputDebugStringA)>(host().module(), "kernel32.dll",
+                                                                       "OutputDebugStringA", &recordTrace);
+        ASSERT_TRUE(trace_->active());
+    }
+    void TearDown() override {
+        ok("MT_DESTROY");
+        // A worker left to end on its own finishes before the next test.
+        waitFor([] { return server().live() == 0; });
+        trace_.reset();
+        HostTest::TearDown();
+    }
+
+    static void script(kavromt::Script s) { server().setScript(&s); }
+    static void clearTrace() {
+        std::lock_guard<std::mutex> g(gTraceLock);
+        gTrace.clear();
+    }
+    static std::vector<std::string> traced() {
+        std::lock_guard<std::mutex> g(gTraceLock);
+        return gTrace;
+    }
+    // The trace lines with the worker's thread id taken out.
+    static std::vector<std::string> steps() {
+        std::vector<std::string> out;
+        for (std::string line : traced()) {
+            if (line.rfind("TID=", 0) == 0) line = line.substr(line.find(' ') + 1);
+            out.push_back(line);
+        }
+        return out;
+    }
+    static bool ended() {
+        for (auto& s : steps())
+            if (s == "End of thread reached  Kavro (plume)") return true;
+        return false;
+    }
+    // Polls the condition for up to 30 s (the emulated suite is slow).
+    template <class F>
+    static bool waitFor(F done) {
+        for (int i = 0; i < 600; ++i) {
+            if (done()) return true;
+            Sleep(50);
+        }
+        return done();
+    }
+    std::unique_ptr<hostemu::ImportPatch<decltype(&::OutputDebugStringA)>> trace_;
+};
+
+TEST_F(Worker, RunsUntilRunSaysNoThenCleansOnItsOwnApartment) {
+    script({.runTrue = 2});
+    EXPECT_FALSE(ok("MT_DEBUG", {Bool(true)}).b);  // the switch was off; now on
+    const Value handle = ok("MT_CREATE");
+    EXPECT_NE(handle.i, 0);
+    EXPECT_EQ(handle.width, 12);
+    ASSERT_TRUE(waitFor(ended));
+    EXPECT_EQ(server().methods(), (std::vector<std::string>{"Run", "Run", "Run", "Clean"}));
+    const auto calls = server().calls();
+    for (auto& c : calls) {
+        EXPECT_EQ(c.thread, calls[0].thread);
+        EXPECT_NE(c.thread, GetCurrentThreadId());
+        EXPECT_TRUE(c.apartment == APTTYPE_STA || c.apartment == APTTYPE_MAINSTA) << c.apartment;
+    }
+    EXPECT_EQ(server().live(), 0);  // every reference was given back
+    const std::vector<std::string> want = {
+        "Start thread",
+        "CoInitialize=0",
+        "CLSIDFromPogID=0",
+        "CoCreateInstance=0",
+        " QueryInterface(IDispatch)=0  pIUnknown->Release=1",
+        "GetIDsOfName(Run)=0",
+        "Invoke(Run)=0 varResult.vt=11 varResult.boolVal=65535",
+        "Invoke(Run)=0 varResult.vt=11 varResult.boolVal=65535",
+        "Invoke(Run)=0 varResult.vt=11 varResult.boolVal=0",
+        "GetIDsOfName(Clean)=0",
+        "Invoke(Clean)=0",
+        "pIDispatch->Release=0",
+        "End of thread reached  Kavro (plume)",
+    };
+    EXPECT_EQ(steps(), want);
+    const std::string tid = "TID=" + std::to_string(calls.at(0).thread) + " ";
+    for (auto& line : traced()) EXPECT_EQ(line.rfind(tid, 0), 0u) << line;
+    // The pointer stays readable as a number after the worker let it go.
+    EXPECT_NE(ok("MT_POINTER").i, 0);
+    EXPECT_EQ(ok("MT_POINTER").width, 12);
+}
+
+TEST_F(Worker, RunThatSaysNoAtOnceIsCalledOnce) {
+    ok("MT_CREATE", {Str("KavroMT.Server"), Str("Run"), Str("Clean")});
+    ASSERT_TRUE(waitFor([] { return server().live() == 0 && server().methods().size() == 2; }));
+    EXPECT_EQ(server().methods(), (std::vector<std::string>{"Run", "Clean"}));
+}
+
+// A failed call and an answer that is not a boolean both end the run.
+TEST_F(Worker, RunThatFailsOrAnswersANumberEndsTheRun) {
+    for (kavromt::Script s : {kavromt::Script{.runTrue = 5, .runFailsWith = static_cast<int32_t>(E_FAIL)},
+                              kavromt::Script{.runTrue = 5, .runAnswersNumber = 1}}) {
+        script(s);
+        ok("MT_CREATE");
+        ASSERT_TRUE(waitFor([] { return server().methods().size() == 2 && server().live() == 0; }));
+        EXPECT_EQ(server().methods(), (std::vector<std::string>{"Run", "Clean"}));
+        ok("MT_DESTROY");
+    }
+}
+
+TEST_F(Worker, OtherMethodNamesAndAServerWithoutThem) {
+    script({.runTrue = 1});
+    ok("MT_CREATE", {Str("KavroMT.Other"), Str("Go"), Str("Tidy")});
+    ASSERT_TRUE(waitFor([] { return server().methods().size() == 3 && server().live() == 0; }));
+    EXPECT_EQ(server().methods(), (std::vector<std::string>{"Run", "Run", "Clean"}));  // as the server calls them
+
+    // The same server asked for "Run" and "Clean": neither name is known, nothing
+    // is called, and the object is still given back.
+    ok("MT_DEBUG", {Bool(true)});
+    script({});
+    clearTrace();
+    ok("MT_CREATE", {Str("KavroMT.Other")});
+    ASSERT_TRUE(waitFor(ended));
+    EXPECT_TRUE(server().calls().empty());
+    EXPECT_EQ(server().live(), 0);
+    const auto s = steps();
+    EXPECT_NE(std::find(s.begin(), s.end(), "GetIDsOfName(Run)=" + std::to_string(unsigned(DISP_E_UNKNOWNNAME))),
+              s.end());
+    EXPECT_NE(std::find(s.begin(), s.end(), "GetIDsOfName(Clean)=" + std::to_string(unsigned(DISP_E_UNKNOWNNAME))),
+              s.end());
+}
+
+TEST_F(Worker, ArgumentsThatAreNotTextTakeTheDefaults) {
+    ok("MT_CREATE", {Num(42), Int(1), Bool(true)});
+    ASSERT_TRUE(waitFor([] { return server().methods().size() == 2 && server().live() == 0; }));
+    EXPECT_EQ(server().methods(), (std::vector<std::string>{"Run", "Clean"}));
+}
+
+// An identifier that nobody registered: the worker ends quietly, the trace says why.
+TEST_F(Worker, UnknownIdentifierEndsTheWorkerQuietly) {
+    ok("MT_DEBUG", {Bool(true)});
+    ok("MT_CREATE", {Str("Kavro.Nobody")});
+    ASSERT_TRUE(waitFor(ended));
+    const auto s = steps();
+    ASSERT_GE(s.size(), 3u);
+    EXPECT_EQ(s[2], "CLSIDFromPogID=" + std::to_string(unsigned(CO_E_CLASSSTRING)));
+    EXPECT_EQ(s.size(), 4u);  // start, CoInitialize, the lookup, the end
+    EXPECT_TRUE(server().calls().empty());
+}
+
+TEST_F(Worker, NamesOneUnitOverTheirBuffersStartNothing) {
+    const std::string name20(20, 'n'), id50(50, 'i');
+    for (auto args : std::vector<std::vector<Value>>{{Str(id50 + "x")},
+                                                     {Str("KavroMT.Server"), Str(name20 + "x")},
+                                                     {Str("KavroMT.Server"), Str("Run"), Str(name20 + "x")}}) {
+        Result r = host().call("MT_CREATE", args);
+        EXPECT_FALSE(r.ok());
+        EXPECT_EQ(r.message, "Invalid parameters");
+        EXPECT_EQ(ok("MT_POINTER").i, 0);
+    }
+    Sleep(200);
+    EXPECT_TRUE(server().calls().empty());
+    // At the limit they fit: the run method of 20 characters is unknown, so only the clean one runs.
+    ok("MT_CREATE", {Str("KavroMT.Server"), Str(name20), Str("Clean")});
+    ASSERT_TRUE(waitFor([] { return server().methods().size() == 1 && server().live() == 0; }));
+    EXPECT_EQ(server().methods(), std::vector<std::string>{"Clean"});
+    EXPECT_NE(ok("MT_CREATE", {Str(id50)}).i, 0);  // started; the identifier is simply not registered
+}
+
+TEST_F(Worker, DestroyStopsARunningWorker) {
+    EXPECT_TRUE(ok("MT_DESTROY").type == 'L');  // nothing to stop: the host's default result
+    ok("MT_DESTROY");
+    script({.runTrue = 1000000});
+    ok("MT_CREATE");
+    ASSERT_TRUE(waitFor([] { return !server().calls().empty(); }));
+    ok("MT_DESTROY");
+    EXPECT_EQ(server().methods().back(), "Clean");
+    EXPECT_EQ(server().live(), 0);
+    EXPECT_EQ(ok("MT_CREATE").width, 12);  // a new worker after a stop
+}
+
+// A stop right after the start is seen: both flags are up before the thread runs.
+TEST_F(Worker, StopAtOnceAfterTheStartIsSeen) {
+    script({.runTrue = 1000000});
+    ok("MT_CREATE");
+    ok("MT_DESTROY");
+    ASSERT_TRUE(waitFor([] { return server().live() == 0; }));
+    const auto m = server().methods();
+    EXPECT_LE(std::count(m.begin(), m.end(), "Run"), 1);
+}
+
+// A clean method slower than the stop's wait: the stop gives up after its
+// bounded wait and the thread ends on its own later, releasing the object.
+TEST_F(Worker, SlowCleanOutlastsTheBoundedWait) {
+    ok("MT_DEBUG", {Bool(true)});
+    script({.runTrue = 1000000, .cleanMillis = 8000});
+    ok("MT_CREATE");
+    ASSERT_TRUE(waitFor([] { return !server().calls().empty(); }));
+    clearTrace();
+    ok("MT_DESTROY");
+    const auto waited = traced();
+    EXPECT_EQ(std::count(waited.begin(), waited.end(), "Exiting..."), 50);
+    EXPECT_EQ(ok("MT_POINTER").i != 0, true);
+    ok("MT_DESTROY");  // returns at once: the library no longer counts a worker
+    ASSERT_TRUE(waitFor([] { return server().live() == 0; }));
+    ASSERT_TRUE(waitFor(ended));
+}
+
+TEST_F(Worker, DebugSwitchReadsAndSets) {
+    EXPECT_FALSE(ok("MT_DEBUG").b);
+    EXPECT_FALSE(ok("MT_DEBUG", {Bool(true)}).b);
+    EXPECT_TRUE(ok("MT_DEBUG").b);
+    EXPECT_TRUE(ok("MT_DEBUG", {Bool(false)}).b);
+    EXPECT_FALSE(ok("MT_DEBUG").b);
+}
+
+// Unloading while the worker runs stops it within the bounded wait; nothing
+// of the worker or the server is left behind.
+TEST_F(Worker, UnloadStopsTheWorker) {
+    script({.runTrue = 1000000});
+    ok("MT_CREATE");
+    ASSERT_TRUE(waitFor([] { return !server().calls().empty(); }));
+    trace_.reset();
+    stop();
+    EXPECT_EQ(server().methods().back(), "Clean");
+    ASSERT_TRUE(waitFor([] { return server().live() == 0; }));
+    ASSERT_TRUE(waitFor([] { return GetModuleHandleA("Kavro.FLL") == nullptr; }));
+    start(Host::Options{});
+    trace_ = hostemu::importPatch<decltype(&::OutputDebugStringA)>(host().module(), "kernel32.dll",
+                                                                   "OutputDebugStringA", &recordTrace);
+}
+
+// Even a worker stuck in a slow clean method when the library is unloaded
+// keeps the library's code mapped until it has ended.
+TEST_F(Worker, UnloadDuringASlowCleanLeavesNoThreadInUnmappedCode) {
+    script({.runTrue = 1000000, .cleanMillis = 7000});
+    ok("MT_CREATE");
+    ASSERT_TRUE(waitFor([] { return !server().calls().empty(); }));
+    trace_.reset();
+    stop();
+    EXPECT_NE(GetModuleHandleA("Kavro.FLL"), nullptr);  // held by the worker
+    ASSERT_TRUE(waitFor([] { return GetModuleHandleA("Kavro.FLL") == nullptr; }));
+    EXPECT_EQ(server().live(), 0);
+    EXPECT_EQ(server().methods().back(), "Clean");
+    start(Host::Options{});
+    trace_ = hostemu::importPatch<decltype(&::OutputDebugStringA)>(host().module(), "kernel32.dll",
+                                                                   "OutputDebugStringA", &recordTrace);
+}
+
+TEST_F(Worker, CompanionModeStartsNothing) {
+    trace_.reset();
+    stop();
+    Host::Options o;
+    o.library = programDir() + "KavroMT.FLL";
+    start(o);
+    EXPECT_EQ(ok("MT_CREATE").i, 0);
+    Sleep(200);
+    EXPECT_TRUE(server().calls().empty());
+    trace_ = hostemu::importPatch<decltype(&::OutputDebugStringA)>(host().module(), "kernel32.dll",
+                                                                   "OutputDebugStringA", &recordTrace);
+}
+
+}  // namespace
+}  // namespace kavro_test
