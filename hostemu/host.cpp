@@ -9,6 +9,7 @@
 
 #include "hostemu/expr.h"
 #include "hostemu/iat.h"
+#include "hostemu/objects.h"
 
 namespace hostemu {
 
@@ -709,6 +710,7 @@ void Host::answer(HostCallRecord& r) {
             auto* out = reinterpret_cast<HostValue*>(r.arg1);
             Result res = evaluate(cstring(r.arg2));
             if (res.ok() && !toHost(res.value, *out)) res.error = 43;
+            if (res.ok() && res.value.type == 'O') holdReference(res.value.object);
             r.arg1 = static_cast<uint32_t>(res.error);
             return;
         }

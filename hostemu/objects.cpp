@@ -149,6 +149,23 @@ ApiRegistration releaseObject(api::ReleaseObject, [](Host& h, HostCallRecord& r)
         return;
     }
     --gHeld[hv->object];
+    // The library's copy of an automation object held a reference of its own.
+    if (HostObject* o = findObject(hv->object); o && o->dispatch) o->dispatch->Release();
+});
+
+// SYS(3096, n): an object value for the automation object whose IDispatch
+// pointer is n, holding a reference on it; no value for a null pointer.
+LoadRegistration dispatchObjects([](Host& host, HMODULE) {
+    host.defineProc("SYS", [&host](std::vector<Value>& a) -> Value {
+        if (a.size() != 2 || a[0].asNumber() != 3096) return {};
+        auto* d = reinterpret_cast<IDispatch*>(static_cast<uintptr_t>(a[1].asNumber()));
+        if (!d) return {};
+        d->AddRef();
+        HostObject o;
+        o.className = "dispatch";
+        o.dispatch = d;
+        return makeObject(host, std::move(o));
+    });
 });
 
 }  // namespace
@@ -192,6 +209,8 @@ Value property(const Value& object, const std::string& name) {
 void setProperty(const Value& object, const std::string& name, Value v) {
     if (HostObject* o = findObject(object)) o->properties[upper(name)] = std::move(v);
 }
+
+void holdReference(uint32_t ref) { ++gHeld[ref]; }
 
 int heldObjectReferences() {
     int n = 0;

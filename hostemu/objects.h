@@ -27,6 +27,7 @@ struct HostObject {
     std::set<std::string> readOnly;           // upper-case names the host refuses to set
     HWND window = nullptr;                    // own window, or none
     HWND inner = nullptr;                     // inner window, or none
+    IDispatch* dispatch = nullptr;            // SYS(3096, n): the automation object it stands for
 };
 
 // A new object without windows; the value refers to it.
@@ -42,5 +43,8 @@ Value property(const Value& object, const std::string& name);
 void setProperty(const Value& object, const std::string& name, Value v);
 // Object references the library holds and has not released.
 int heldObjectReferences();
+// An object value the host hands the library (HostEvaluate): the library's
+// own reference, to be given back with HostReleaseObject.
+void holdReference(uint32_t ref);
 
 }  // namespace hostemu

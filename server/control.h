@@ -28,9 +28,11 @@ struct Call {
 inline constexpr const char* kSetScript = "KavroServerSetScript";
 inline constexpr const char* kCalls = "KavroServerCalls";
 inline constexpr const char* kLiveObjects = "KavroServerLiveObjects";
+inline constexpr const char* kReferences = "KavroServerReferences";
 using SetScriptFn = void(__stdcall*)(const Script*);
 using CallsFn = int32_t(__stdcall*)(Call*, int32_t);  // copies up to n calls, returns how many there were
 using LiveObjectsFn = int32_t(__stdcall*)();
+using ReferencesFn = int32_t(__stdcall*)();  // the newest live object's reference count, 0 when none
 
 // The two identities the server is registered under.
 inline constexpr const char* kProgId = "KavroMT.Server";       // methods "Run" and "Clean"

@@ -56,10 +56,22 @@ void record(const char* method, HRESULT result) {
 
 enum : DISPID { kRun = 1, kClean = 2 };
 
+class Server;
+Server* gNewest = nullptr;  // the newest object still alive
+
 class Server final : public IDispatch {
 public:
-    explicit Server(bool other) : other_(other) { ++gLiveObjects; }
-    ~Server() { --gLiveObjects; }
+    explicit Server(bool other) : other_(other) {
+        ++gLiveObjects;
+        Guard g;
+        gNewest = this;
+    }
+    ~Server() {
+        --gLiveObjects;
+        Guard g;
+        if (gNewest == this) gNewest = nullptr;
+    }
+    ULONG references() const { return refs_; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
@@ -286,5 +298,10 @@ int32_t WINAPI KavroServerCalls(Call* out, int32_t n) {
 }
 
 int32_t WINAPI KavroServerLiveObjects() { return gLiveObjects; }
+
+int32_t WINAPI KavroServerReferences() {
+    Guard g;
+    return gNewest ? static_cast<int32_t>(gNewest->references()) : 0;
+}
 
 }  // extern "C"

@@ -9,6 +9,7 @@
 
 #include "frame/entries.h"
 #include "hostemu/iat.h"
+#include "hostemu/objects.h"
 #include "server/control.h"
 #include "tests/support.h"
 
@@ -29,6 +30,7 @@ struct Server {
     kavromt::SetScriptFn setScript = kv::systemEntry<kavromt::SetScriptFn>(dll, kavromt::kSetScript);
     kavromt::CallsFn callsFn = kv::systemEntry<kavromt::CallsFn>(dll, kavromt::kCalls);
     kavromt::LiveObjectsFn live = kv::systemEntry<kavromt::LiveObjectsFn>(dll, kavromt::kLiveObjects);
+    kavromt::ReferencesFn references = kv::systemEntry<kavromt::ReferencesFn>(dll, kavromt::kReferences);
 
     bool registered() {
         auto reg = kv::systemEntry<HRESULT(WINAPI*)()>(dll, "DllRegisterServer");
@@ -65,7 +67,7 @@ protected:
 
     void SetUp() override {
         HostTest::SetUp();
-        ASSERT_TRUE(server().setScript && server().callsFn && server().live);
+        ASSERT_TRUE(server().setScript && server().callsFn && server().live && server().references);
         script({});
         clearTrace();
         trace_ = hostemu::importPatch<decltype(&::OutputDebugStringA)>(host().module(), "kernel32.dll",
@@ -267,6 +269,27 @@ TEST_F(Worker, SlowCleanOutlastsTheBoundedWait) {
     ok("MT_DESTROY");  // returns at once: the library no longer counts a worker
     ASSERT_TRUE(waitFor([] { return server().live() == 0; }));
     ASSERT_TRUE(waitFor(ended));
+}
+
+// The server object reaches the script through the host; the library's own
+// reference balances the release of its copy, and the worker's end lets the
+// object go entirely.
+TEST_F(Worker, ObjectReachesTheScriptAndGoesWithTheWorker) {
+    EXPECT_EQ(describe(ok("MT_OBJECT")), describe(Null('O')));  // no worker yet
+    script({.runTrue = 1000000});
+    ok("MT_CREATE");
+    ASSERT_TRUE(waitFor([] { return !server().calls().empty(); }));
+    EXPECT_EQ(server().references(), 1);  // the worker's
+    const Value o = ok("MT_OBJECT");
+    EXPECT_EQ(o.type, 'O');
+    EXPECT_EQ(server().references(), 2);  // and the script's
+    EXPECT_EQ(heldObjectReferences(), 0);  // the library gave its copy back
+    const HostObject* held = findObject(o);
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(held->dispatch), static_cast<uintptr_t>(ok("MT_POINTER").i));
+    ok("MT_DESTROY");
+    EXPECT_EQ(server().live(), 0);
+    EXPECT_EQ(describe(ok("MT_OBJECT")), describe(Null('O')));  // the pointer names nothing now
 }
 
 TEST_F(Worker, DebugSwitchReadsAndSets) {
