@@ -10,6 +10,7 @@
 
 void OnLoad(ParamBlock*) {
     shared::increment(shared::LoadCount);
+    shared::countLoad();
     TakeMainWindow();
     BuildCaseTables();
     ResetTranslation();  // translation tables back to the identity
@@ -18,6 +19,7 @@ void OnLoad(ParamBlock*) {
 
 void OnUnload(ParamBlock*) {
     shared::decrement(shared::LoadCount);
+    shared::countUnload();
     // (worker thread: stop)
     FreeAllBitMaps();  // every bit map's memory goes back to the host
     // (command timer: stop)

@@ -19,4 +19,11 @@ enum Slot : int {
 int32_t increment(Slot slot);
 int32_t decrement(Slot slot);
 int32_t read(Slot slot);
+
+// Loads by process, in the same shared section: a process that ends without
+// unloading (it crashed, or was killed) leaves its loads behind there, and
+// only the loads of processes still running are counted.
+void countLoad();
+void countUnload();
+int32_t liveLoads();
 }  // namespace shared
