@@ -14,7 +14,9 @@
 // leaked and the library's state as it was.
 //
 // `make sweep` runs a long randomised sweep with a seed it prints
-// (KAVRO_SWEEP_SEED and KAVRO_SWEEP_ROUNDS choose them).
+// (KAVRO_SWEEP_SEED and KAVRO_SWEEP_ROUNDS choose them). With KAVRO_SWEEP_TRACE
+// set, every call is written to the error output before it is made, so that
+// the last line names the call of a crash.
 #include <windows.h>
 
 #include <chrono>
@@ -107,7 +109,7 @@ std::string all256() {
     return s;
 }
 
-std::vector<Value> hostile(char type) {
+std::vector<Value> makeHostile(char type) {
     switch (type) {
         case 'C':
             return {Str(""), Str("x"), Str(std::string(1, '\0')), Str(std::string("a\0b c", 5)), Str(" \t\r\n"),
@@ -141,6 +143,22 @@ std::vector<Value> hostile(char type) {
     }
 }
 
+// Made once: the large strings are copied only into the calls.
+const std::vector<Value>& hostile(char type) {
+    static const std::vector<Value> c = makeHostile('C'), i = makeHostile('I'), n = makeHostile('N'),
+                                    l = makeHostile('L'), d = makeHostile('D'), t = makeHostile('T'),
+                                    any = makeHostile('?');
+    switch (type) {
+        case 'C': return c;
+        case 'I': return i;
+        case 'N': return n;
+        case 'L': return l;
+        case 'D': return d;
+        case 'T': return t;
+        default: return any;
+    }
+}
+
 // What a position takes when another one is hostile.
 Value typical(char type, int variant = 0) {
     switch (type) {
@@ -163,7 +181,9 @@ size_t inputBytes(const std::vector<Value>& args) {
 std::string describeCall(const std::string& name, const std::vector<Value>& args) {
     std::string s = name + "(";
     for (size_t k = 0; k < args.size(); ++k) {
-        std::string d = describe(args[k]);
+        Value shown = args[k];
+        if (shown.str.size() > 48) shown.str.resize(48);  // the rest is not shown
+        std::string d = describe(shown);
         if (d.size() > 48) d = d.substr(0, 40) + "... (" + std::to_string(args[k].str.size()) + " bytes)";
         s += (k ? ", " : "") + d;
     }
@@ -245,17 +265,21 @@ protected:
         ASSERT_TRUE(SetCurrentDirectoryA(dir_.c_str()));
     }
     void TearDown() override {
-        doubles_.clear();
-        stop();
+        endHost();
         SetCurrentDirectoryA(cwd_.c_str());
         FileTest::TearDown();
     }
 
     // A fresh host for each row, with its doubles, a table with a memo, and
     // variables to pass by reference.
-    void freshHost() {
+    // The doubles go before the library they patch.
+    void endHost() {
         doubles_.clear();
         stop();
+    }
+
+    void freshHost() {
+        endHost();
         start(Host::Options{});
         host().holdHandlesOf("BM_");  // bit maps live in handles; any other handle left is a leak
         host().onViolation = [this](const std::string& what) {
@@ -280,6 +304,7 @@ protected:
     // One call, judged: a value or a documented error, in bounded time.
     Result call(const std::string& name, const std::vector<Value>& args) {
         current_ = describeCall(name, args);
+        trace();
         const auto start = std::chrono::steady_clock::now();
         Result r = host().call(name, args);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -287,11 +312,22 @@ protected:
         // Bounded for the input: generous enough for a slow emulator, far
         // below what a quadratic scan of a large input takes.
         const double bound = 10.0 + 2e-6 * static_cast<double>(inputBytes(args));
+        if (traceOn() && seconds > 0.05) std::fprintf(stderr, "  %.3f s\n", seconds);
         if (seconds > bound) ADD_FAILURE() << current_ << " took " << seconds << " s";
         if (!r.ok() && !documentedError(r.error))
             ADD_FAILURE() << current_ << " ended in error " << r.error << " (" << r.message << ")";
         releaseBlock(name, r);
         return r;
+    }
+
+    static bool traceOn() {
+        static const bool on = std::getenv("KAVRO_SWEEP_TRACE") != nullptr;
+        return on;
+    }
+    void trace() const {
+        if (!traceOn()) return;
+        std::fprintf(stderr, "%s\n", current_.c_str());
+        std::fflush(stderr);
     }
 
     // A block M_ALLOC handed out goes back.
@@ -316,6 +352,7 @@ protected:
         for (int p = 0; p < row.most; ++p) {
             for (int c : {std::max(p + 1, row.least()), row.most}) {
                 for (const Value& v : hostile(row.type(p))) {
+                    if (c != row.most && v.str.size() > 4096) continue;  // the large ones once a position
                     std::vector<Value> a = typicalList(c);
                     a[p] = v;
                     lists.push_back(a);
@@ -333,7 +370,7 @@ protected:
             if (rng() % 3 == 0) {
                 a.push_back(typical(row.type(k), static_cast<int>(rng() % 3)));
             } else {
-                const std::vector<Value> h = hostile(row.type(k));
+                const std::vector<Value>& h = hostile(row.type(k));
                 a.push_back(h[rng() % h.size()]);
             }
         }
@@ -555,6 +592,7 @@ protected:
                 const auto startTime = std::chrono::steady_clock::now();
                 current_ = describeCall(row.name, a) + (resize ? " failing resize " : " failing allocation ") +
                            std::to_string(k + 1);
+                trace();
                 const Result r = host().call(row.name, a);
                 injectedTime_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime).count();
                 const bool reached =
@@ -637,6 +675,9 @@ protected:
     double injectedTime_ = 0;
 };
 
+// The name up to its first '_': the rows of one family.
+std::string familyOf(const std::string& name) { return name.substr(0, name.find('_')); }
+
 double secondsSince(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
 }
@@ -647,14 +688,20 @@ TEST_F(HostileSweep, EveryRowWithHostileArguments) {
     ASSERT_GT(rows.size(), 100u);
     std::mt19937 rng(16);
     int guarded = 0;
+    std::string family;
     for (const Row& row : rows) {
-        freshHost();
+        // One host a family: its calls meet each other's state, and its
+        // unload must free whatever they left held.
+        if (const std::string f = familyOf(row.name); f != family) {
+            family = f;
+            freshHost();
+        }
         if (guardOf(row.name)) ++guarded;
         for (const std::vector<Value>& args : listsFor(row)) run(row, args);
         for (int k = 0; k < 8 && !guardOf(row.name); ++k) run(row, randomList(row, rng));
-        stop();  // the unload frees every map
         if (HasFailure()) break;
     }
+    endHost();
     std::printf("[ sweep    ] %ld calls of %zu functions (%d with safe arguments only) in %.1f s\n", calls_,
                 rows.size(), guarded, secondsSince(startTime));
 }
@@ -669,7 +716,7 @@ TEST_F(HostileSweep, EveryAllocationOfTypicalCallsFails) {
             failEveryAllocation(row, args);
             ++lists;
         }
-        stop();
+        endHost();
         if (HasFailure()) break;
     }
     std::printf("[ sweep    ] %ld injected failures over %d argument lists of %zu functions, %ld calls, in %.1f s\n",
@@ -695,7 +742,7 @@ TEST_F(HostileSweep, DISABLED_Randomised) {
             run(row, randomList(row, rng));
             if (HasFailure()) break;
         }
-        stop();
+        endHost();
         if (HasFailure()) {
             std::printf("[ sweep    ] failed with seed %u\n", seed);
             break;
