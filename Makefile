@@ -1,6 +1,6 @@
 # The two commands a new machine needs: `make test` and `make demo`.
 # Both install what is missing first (tools/setup.sh), quickly when all is there.
-.PHONY: all setup build build32 build64 runnable test demo bench clean
+.PHONY: all setup build build32 build64 runnable test sweep demo bench clean
 
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 JOBS ?= $(shell nproc)
@@ -31,6 +31,11 @@ runnable: build32
 
 test: build
 	@tools/run-tests
+
+# The long randomised hostile sweep; it prints its seed (KAVRO_SWEEP_SEED=n
+# repeats a run, KAVRO_SWEEP_ROUNDS=n sets the calls a function).
+sweep: runnable
+	@tools/run-tests --gtest_filter='HostileSweep.*Randomised' --gtest_also_run_disabled_tests
 
 demo: runnable
 	@tools/kavrosh --echo examples/tour.prg

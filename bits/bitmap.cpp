@@ -185,7 +185,8 @@ void BM_SAVE(ParamBlock* pb) {
 }
 
 // True when the file became map n; false, with the slot empty, when there is
-// no memory for it or the file could not be read whole.
+// no memory for it or the file could not be read whole. An empty file is
+// refused as BM_ refuses a size of 0.
 void BM_LOAD(ParamBlock* pb) {
     Args a(pb);
     const int n = mapNumber(a.integer(2));
@@ -196,12 +197,16 @@ void BM_LOAD(ParamBlock* pb) {
         HostFileFlush(channel, 1);
         failText("File too long");
     }
+    if (size == 0) {  // no map has 0 bytes (BM_ refuses to make one): map n stays as it was
+        HostFileFlush(channel, 1);
+        fail(err::BadArgument);
+    }
     if (!allocBitMap(n, static_cast<uint32_t>(size))) {
         HostFileFlush(channel, 1);
         return retLogical(false);
     }
     HostFileSeek(channel, 0, 0);
-    const uint32_t got = size ? HostFileIO(channel, bytesOf(n), static_cast<uint32_t>(size), 1) : 0;
+    const uint32_t got = HostFileIO(channel, bytesOf(n), static_cast<uint32_t>(size), 1);
     HostFileFlush(channel, 1);
     if (got != uint32_t(size)) freeBitMap(n);
     retLogical(got == uint32_t(size));

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "bits/crc.h"
 #include "frame/entries.h"
 #include "frame/kavro.h"
@@ -24,11 +26,29 @@ const uint8_t* textOf(const Bytes& b) {
     return b.data ? b.data : &none;
 }
 
-// A result length: negative ones are refused.
+// The longest character value a host can hold.
+constexpr int32_t kLongestString = 16777184;
+
+// HashData's output repeats every 256 bytes: byte k depends only on k mod 256
+// and the input (each output byte starts as its index's low byte and is then
+// mixed with every input byte through one lookup table).
+constexpr uint32_t kHashDataPeriod = 256;
+
+// A result length: negative ones, and ones no host value can hold, are
+// refused before any work.
 uint32_t lengthArg(const Args& a, int i) {
     const int32_t n = a.integer(i);
-    if (n < 0) fail(err::BadArgument);
+    if (n < 0 || n > kLongestString) fail(err::BadArgument);
     return static_cast<uint32_t>(n);
+}
+
+// Repeats the first `period` bytes of out over all n.
+void repeatPeriod(uint8_t* out, uint32_t period, uint32_t n) {
+    for (uint32_t done = period; done < n;) {
+        const uint32_t step = done < n - done ? done : n - done;
+        std::memcpy(out + done, out, step);
+        done += step;
+    }
 }
 
 bool findHashData() {
@@ -68,6 +88,10 @@ void U_HASHDATA(ParamBlock* pb) {
     }
     Handle out = Handle::require(n);
     const Bytes s = a.bytes(1);
-    if (HashDataEntry(textOf(s), s.size, out.data(), n) != 0) return retNull('C');
+    // The system hashes every input byte into every output byte asked for:
+    // one period is asked for, and the rest repeats it.
+    const uint32_t asked = n < kHashDataPeriod ? n : kHashDataPeriod;
+    if (HashDataEntry(textOf(s), s.size, out.data(), asked) != 0) return retNull('C');
+    repeatPeriod(out.data(), asked, n);
     retHandle(std::move(out), n);
 }

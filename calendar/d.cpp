@@ -280,9 +280,17 @@ void D_MNAME(ParamBlock* pb) {
     HostRetString(kMonthNames[month - 1]);
 }
 
+// 1 to 7 names the day; 0 takes the host's setting now, as 0 means the host's
+// setting wherever a week is chosen. Anything else is refused and the default
+// stays as it was.
 void D_SETDFDOW(ParamBlock* pb) {
     Args a(pb);
-    if (a.has(1)) gDefaultFdow = wholeArg(a, 1);
+    if (a.has(1)) {
+        const int32_t fdow = wholeArg(a, 1);
+        if (fdow < 0 || fdow > 7) fail(err::BadArgument);
+        if (fdow != 0) gDefaultFdow = fdow;
+        else if (const int32_t host = hostFirstDayOfWeek(); host >= 1 && host <= 7) gDefaultFdow = host;
+    }
     retInt(gDefaultFdow, 10);
 }
 
@@ -297,7 +305,13 @@ void D_NUM2DATE(ParamBlock* pb) {
     retDate(static_cast<double>(static_cast<uint32_t>(static_cast<int64_t>(d))));
 }
 
-void D_NUM2TIME(ParamBlock* pb) { retDateTime(Args(pb).number(1)); }
+// A Julian day with its fraction: the days D_NUM2DATE can name (never a
+// negative one), and nothing that is not a finite number.
+void D_NUM2TIME(ParamBlock* pb) {
+    const double d = Args(pb).number(1);
+    if (!(d >= 0.0 && d < 4294967296.0)) fail(err::BadArgument);
+    retDateTime(d);
+}
 
 // Day, month, year; or the date of parameter 1 (today when absent).
 void D_SETSDATE(ParamBlock* pb) {

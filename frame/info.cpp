@@ -39,7 +39,9 @@ bool ownFileVersion(char* out, size_t size) {
 
 void KAVRO_MODE(ParamBlock*) { HostRetLogical(CompanionMode); }
 
-void KAVRO_COUNT(ParamBlock*) { HostRetInt(shared::read(shared::LoadCount), 10); }
+// Loads across all processes, leaving out those of processes that ended
+// without unloading.
+void KAVRO_COUNT(ParamBlock*) { HostRetInt(shared::liveLoads(), 10); }
 
 void KAVRO_VER(ParamBlock*) {
     MessageBoxA(nullptr, "See Version tab in file Properties dialog", "Kavro", MB_ICONINFORMATION | MB_OK);

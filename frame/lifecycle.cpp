@@ -13,6 +13,7 @@
 
 void OnLoad(ParamBlock*) {
     shared::increment(shared::LoadCount);
+    shared::countLoad();
     TakeMainWindow();
     BuildCaseTables();
     ResetTranslation();  // translation tables back to the identity
@@ -21,6 +22,7 @@ void OnLoad(ParamBlock*) {
 
 void OnUnload(ParamBlock*) {
     shared::decrement(shared::LoadCount);
+    shared::countUnload();
     StopWorker();      // the worker thread ends, or is left to end on its own
     FreeAllBitMaps();  // every bit map's memory goes back to the host
     StopCommandTimer();  // no command runs any more

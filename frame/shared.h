@@ -20,4 +20,11 @@ int32_t increment(Slot slot);
 int32_t decrement(Slot slot);
 int32_t read(Slot slot);
 int32_t exchange(Slot slot, int32_t value);  // the value before
+
+// Loads by process, in the same shared section: a process that ends without
+// unloading (it crashed, or was killed) leaves its loads behind there, and
+// only the loads of processes still running are counted.
+void countLoad();
+void countUnload();
+int32_t liveLoads();
 }  // namespace shared

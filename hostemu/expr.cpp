@@ -8,6 +8,9 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <new>
+#include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "hostemu/files.h"
@@ -38,7 +41,7 @@ struct Token {
 
 class Lexer {
 public:
-    explicit Lexer(const std::string& s) : s_(s) {}
+    explicit Lexer(std::string s) : s_(std::move(s)) {}
 
     Token next() {
         while (pos_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[pos_]))) ++pos_;
@@ -118,7 +121,7 @@ public:
     std::string rest() const { return pos_ < s_.size() ? s_.substr(pos_) : std::string(); }
 
 private:
-    const std::string& s_;
+    std::string s_;  // a copy: commands build parsers from temporary strings
     size_t pos_ = 0;
 };
 
@@ -158,7 +161,7 @@ int compare(const Value& a, const Value& b, bool exact) {
 
 class Parser {
 public:
-    Parser(Host& host, const std::string& text) : host_(host), lex_(text) { advance(); }
+    Parser(Host& host, std::string text) : host_(host), lex_(std::move(text)) { advance(); }
 
     Value expression() { return orExpr(); }
     bool atEnd() const { return tok_.kind == Tok::End; }
@@ -562,6 +565,14 @@ Result guarded(F&& f) {
         r = Result{};
         r.error = e.number;
         r.message = e.message;
+    } catch (const std::bad_alloc&) {  // a value the host has no memory for: the statement fails
+        r = Result{};
+        r.error = 43;
+        r.message = Host::errorText(43);
+    } catch (const std::length_error&) {
+        r = Result{};
+        r.error = 43;
+        r.message = Host::errorText(43);
     } catch (const std::exception& e) {
         r = Result{};
         r.error = 1;

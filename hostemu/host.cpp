@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <utility>
 
@@ -20,11 +21,15 @@ Host* gCurrent = nullptr;
 // Allocation faults injected into the library's own GlobalAlloc/GlobalReAlloc.
 int gAllocFaults = 0;
 int gResizeFaults = 0;
+int gAllocsBeforeFault = 0;  // allocations still to succeed before the faults
+int gResizesBeforeFault = 0;
 decltype(&GlobalAlloc) gRealGlobalAlloc = nullptr;
 decltype(&GlobalReAlloc) gRealGlobalReAlloc = nullptr;
 
 HGLOBAL WINAPI faultyGlobalAlloc(UINT flags, SIZE_T size) {
-    if (gAllocFaults > 0) {
+    if (gAllocFaults > 0 && gAllocsBeforeFault > 0) {
+        --gAllocsBeforeFault;
+    } else if (gAllocFaults > 0) {
         --gAllocFaults;
         return nullptr;
     }
@@ -32,7 +37,9 @@ HGLOBAL WINAPI faultyGlobalAlloc(UINT flags, SIZE_T size) {
 }
 
 HGLOBAL WINAPI faultyGlobalReAlloc(HGLOBAL g, SIZE_T size, UINT flags) {
-    if (gResizeFaults > 0) {
+    if (gResizeFaults > 0 && gResizesBeforeFault > 0) {
+        --gResizesBeforeFault;
+    } else if (gResizeFaults > 0) {
         --gResizeFaults;
         return nullptr;
     }
@@ -158,7 +165,7 @@ void Host::loadLibrary() {
         gRealGlobalAlloc = a;
     if (auto r = patchImport<decltype(&::GlobalReAlloc)>(module_, "kernel32.dll", "GlobalReAlloc", &faultyGlobalReAlloc))
         gRealGlobalReAlloc = r;
-    gAllocFaults = gResizeFaults = 0;
+    gAllocFaults = gResizeFaults = gAllocsBeforeFault = gResizesBeforeFault = 0;
     for (LoadHook hook : loadHooks()) hook(*this, module_);
 }
 
@@ -213,8 +220,21 @@ void Host::violation(const std::string& what) {
     if (onViolation) onViolation(what);
 }
 
-void Host::failAllocations(int n) { gAllocFaults = n; }
-void Host::failResizes(int n) { gResizeFaults = n; }
+void Host::holdHandlesOf(const std::string& prefix) {
+    holdHandles_ = true;
+    holdPrefix_ = upper(prefix);
+}
+
+void Host::failAllocations(int n, int after) {
+    gAllocFaults = n;
+    gAllocsBeforeFault = after;
+}
+void Host::failResizes(int n, int after) {
+    gResizeFaults = n;
+    gResizesBeforeFault = after;
+}
+int Host::pendingAllocationFailures() const { return gAllocFaults; }
+int Host::pendingResizeFailures() const { return gResizeFaults; }
 
 // ---- function table ----
 
@@ -283,7 +303,7 @@ void Host::checkLeaks(const std::string& after) {
         it = handles_->slot[*it] ? std::next(it) : kept_.erase(it);
     for (MemHandle h : liveHandles()) {
         if (kept_.count(h)) continue;
-        if (holdHandles_ && after != "the unload entry") {
+        if (holdHandles_ && after != "the unload entry" && after.rfind(holdPrefix_, 0) == 0) {
             kept_.insert(h);
             continue;
         }
@@ -351,6 +371,7 @@ Value Host::fromHost(const HostValue& hv, bool takeHandle) {
                 return v;
             }
             const SIZE_T have = GlobalSize(reinterpret_cast<HGLOBAL>(handles_->slot[hv.handle]));
+            if (opts_.largestValue && hv.length > opts_.largestValue) throw std::bad_alloc();
             const uint64_t need = uint64_t(hv.length) + 2 + (hv.type == 'H' ? 1 : 0);
             if (have < need)
                 violation("a character value of " + std::to_string(hv.length) + " bytes lies in a handle of " +
@@ -482,6 +503,7 @@ Result Host::call(const std::string& function, std::vector<Value> args) {
         res.message = done.message;
     } else {
         res.value = done.hasResult ? done.result : Bool(true);
+        res.returned = done.hasResult;
     }
     if (frames_.empty()) checkLeaks(done.function);
     return res;
@@ -653,6 +675,11 @@ void __fastcall Host::callback(HostCallRecord* r) {
             }
         }
         h->answer(*r);
+    } catch (const std::bad_alloc&) {
+        // The host has no memory for what it was asked (a result too long to
+        // copy): the request fails, as it does in a real host; the library
+        // still owns what it offered.
+        h->raise(*r, 43);
     } catch (const std::exception& e) {
         h->violation(std::string("the host failed answering code ") + std::to_string(r->api) + ": " + e.what());
     } catch (...) {

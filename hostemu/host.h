@@ -29,6 +29,7 @@ struct Result {
     int error = 0;        // host error number, 0 on success
     std::string message;  // the error's text
     bool ok() const { return error == 0; }
+    bool returned = true;  // false when the library set no result (the value is then the host's .T.)
 };
 
 class Host;
@@ -74,6 +75,9 @@ public:
         bool load = true;             // call the on-load entry
         uint16_t handleCapacity = 2048;
         uint16_t slotCapacity = 256;
+        // The longest character value the host can take from the library; a
+        // longer one fails as a host out of memory does (error 43). 0: no limit.
+        uint32_t largestValue = 0;
     };
 
     Host();
@@ -123,6 +127,10 @@ public:
     // handles left after a call are then kept instead of reported, and only
     // the unload must free them.
     void holdHandles(bool on) { holdHandles_ = on; }
+    // Holds only what calls of the functions whose names begin with `prefix`
+    // leave (a family's own, such as "BM_"); anything another call leaves is
+    // still a leak.
+    void holdHandlesOf(const std::string& prefix);
 
     // ---- variables and script procedures ----
     void setVar(const std::string& name, Value v);
@@ -170,8 +178,14 @@ public:
     std::vector<Result> loopErrors;
 
     // ---- faults ----
-    void failAllocations(int n);  // the library's next n GlobalAlloc calls fail
-    void failResizes(int n);      // the library's next n GlobalReAlloc calls fail
+    // The library's next n GlobalAlloc (GlobalReAlloc) calls fail, after the
+    // first `after` ones have succeeded.
+    void failAllocations(int n, int after = 0);
+    void failResizes(int n, int after = 0);
+    // Injected failures not yet reached: a call that leaves one pending made
+    // fewer allocations (resizes) than it was given to pass.
+    int pendingAllocationFailures() const;
+    int pendingResizeFailures() const;
     void failNextLoad(int error) { loadFault_ = error; }
     void failNextStore(int error) { storeFault_ = error; }
     // The pending load fault, cleared (for the parts that answer loads of fields).
@@ -251,6 +265,7 @@ private:
     int loadFault_ = 0, storeFault_ = 0;
     bool loaded_ = false;
     bool holdHandles_ = false;
+    std::string holdPrefix_;  // empty: every function's handles are held
 };
 
 std::string upper(std::string s);

@@ -111,10 +111,24 @@ TEST_F(Calendar, DefaultComesFromTheHostAtLoad) {
     EXPECT_EQ(ok("D_SETDFDOW", {Int(7)}), Int(7));
     EXPECT_EQ(ok("D_SETDFDOW").width, 10);
     EXPECT_EQ(ok("D_DOW", {Date(2000, 1, 5)}), Int(5));
-    // Any value is kept; weeks still come out as one of seven days.
-    EXPECT_EQ(ok("D_SETDFDOW", {Int(-10)}), Int(-10));
-    EXPECT_EQ(ok("D_DOW", {Date(2000, 1, 5)}), Int(1));  // -10 is 4 weeks before a Wednesday
-    EXPECT_EQ(ok("D_DNAME", {Int(1)}).str, ok("D_DNAME", {Date(2000, 1, 5)}).str);
+}
+
+// The default takes only what a call's own week choice takes: 1 to 7, or 0 for
+// the host's setting (read when the default is set). The rest is refused and
+// leaves the default as it was.
+TEST_F(Calendar, DefaultFirstDayIsADayOrTheHostSetting) {
+    EXPECT_EQ(ok("D_SETDFDOW", {Int(3)}), Int(3));
+    for (Value bad : {Int(8), Int(9), Int(-1), Int(-10), Int(INT32_MIN), Int(INT32_MAX)}) {
+        EXPECT_EQ(error("D_SETDFDOW", {bad}), 901) << describe(bad);
+        EXPECT_EQ(error("D_DOW", {Date(2000, 1, 5), bad}), 901) << describe(bad);
+    }
+    EXPECT_EQ(ok("D_SETDFDOW"), Int(3));
+    setSetting("FDOW", Num(5));
+    EXPECT_EQ(ok("D_SETDFDOW", {Int(0)}), Int(5));
+    EXPECT_EQ(ok("D_DOW", {Date(2000, 1, 5)}), ok("D_DOW", {Date(2000, 1, 5), Int(0)}));
+    setSetting("FDOW", Num(2));
+    EXPECT_EQ(ok("D_SETDFDOW"), Int(5));  // the setting was read once, when the default was set
+    EXPECT_EQ(ok("D_SETDFDOW", {Num(7.5)}), Int(7));  // a numeric is truncated, as in D_DOW
 }
 
 TEST_F(Calendar, MonthQuarterAndYearBounds) {
@@ -236,6 +250,11 @@ TEST_F(Calendar, NumbersAndDates) {
     EXPECT_EQ(t, Num(2451545.75, 6));
     EXPECT_EQ(t.width, 18);
     EXPECT_EQ(ok("D_NUM2TIME", {Num(2451545.75)}), DateTime(2451545.75));
+    EXPECT_EQ(ok("D_NUM2TIME", {Num(0)}), DateTime(0));
+    EXPECT_EQ(ok("D_NUM2TIME", {Num(4294967295.5)}), DateTime(4294967295.5));
+    // No datetime lies outside the days D_NUM2DATE names, nor at a number that is none.
+    for (double bad : {double(NAN), double(INFINITY), -double(INFINITY), 7302151255201630.0, 4294967296.0, -0.5, -1e308, 1e308})
+        EXPECT_EQ(error("D_NUM2TIME", {Num(bad)}), 901) << bad;
 }
 
 // The day is (Julian day - epoch) truncated toward zero, exactly: a tiny

@@ -125,6 +125,66 @@ TEST_F(Checksum, HashDataIsTheSystemsHash) {
     FreeLibrary(shell);
 }
 
+// No host value is longer than 16,777,184 bytes: a longer result is refused
+// before anything is allocated or hashed.
+TEST_F(Checksum, ResultsLongerThanAHostValueAreRefused) {
+    for (const char* fn : {"U_HASH", "U_HASHDATA"}) {
+        for (int32_t n : {16777185, 100000000, 374536163, INT32_MAX}) {
+            EXPECT_EQ(error(fn, {Str(std::string(1000, 'x')), Int(n)}), 901) << fn << " " << n;
+        }
+        const Value longest = ok(fn, {Str(std::string(257, 'x')), Int(16777184)});
+        EXPECT_EQ(longest.str.size(), 16777184u) << fn;
+    }
+}
+
+std::vector<DWORD> gAskedLengths;
+HashDataFn gRealHashData = nullptr;
+
+HRESULT WINAPI recordingHashData(const BYTE* in, DWORD inLength, BYTE* out, DWORD outLength) {
+    gAskedLengths.push_back(outLength);
+    return gRealHashData(in, inLength, out, outLength);
+}
+
+FARPROC gFakeHashData = nullptr;
+
+FARPROC WINAPI lookUp(HMODULE module, LPCSTR name) {
+    if (reinterpret_cast<uintptr_t>(name) > 0xFFFF && std::string(name) == "HashData") return gFakeHashData;
+    return GetProcAddress(module, name);
+}
+
+// The system's hash repeats every 256 bytes, so the library asks it for one
+// period and repeats it: the result is the full call's, byte for byte, for
+// every length and input.
+TEST_F(Checksum, HashDataAsksForOnePeriodAndRepeatsIt) {
+    HMODULE shell = LoadLibraryA("shlwapi.dll");
+    ASSERT_TRUE(shell);
+    gRealHashData = reinterpret_cast<HashDataFn>(reinterpret_cast<void*>(GetProcAddress(shell, "HashData")));
+    ASSERT_TRUE(gRealHashData);
+    gFakeHashData = reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&recordingHashData));
+    HOSTEMU_PATCH(find, host().module(), "kernel32.dll", GetProcAddress, &lookUp);
+    ASSERT_TRUE(find.active());
+    std::mt19937 rng(16);
+    int compared = 0;
+    for (size_t inLength : {0, 1, 2, 3, 17, 255, 256, 257, 1000, 4096}) {
+        for (int variant = 0; variant < 3; ++variant) {
+            const std::string s = variant == 0 ? std::string(inLength, '\0') : randomBytes(rng, inLength);
+            for (uint32_t n : {0u, 1u, 255u, 256u, 257u, 300u, 511u, 512u, 513u, 768u, 1000u, 4099u, 65536u + 77}) {
+                std::string full(n, 0);
+                ASSERT_EQ(gRealHashData(reinterpret_cast<const BYTE*>(s.data()), s.size(),
+                                        reinterpret_cast<BYTE*>(full.data()), n),
+                          S_OK);
+                gAskedLengths.clear();
+                ASSERT_EQ(ok("U_HASHDATA", {Str(s), Int(static_cast<int32_t>(n))}).str, full)
+                    << "input of " << inLength << ", result of " << n;
+                ASSERT_EQ(gAskedLengths, std::vector<DWORD>{n < 256 ? n : 256u});
+                ++compared;
+            }
+        }
+    }
+    EXPECT_EQ(compared, 390);
+    FreeLibrary(shell);
+}
+
 struct MessageBoxCall {
     int count = 0;
     std::string text, caption;
@@ -137,13 +197,6 @@ int WINAPI recordMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
     gBox.caption = caption;
     gBox.type = type;
     return IDOK;
-}
-
-FARPROC gFakeHashData = nullptr;
-
-FARPROC WINAPI lookUp(HMODULE module, LPCSTR name) {
-    if (reinterpret_cast<uintptr_t>(name) > 0xFFFF && std::string(name) == "HashData") return gFakeHashData;
-    return GetProcAddress(module, name);
 }
 
 HRESULT WINAPI failingHashData(const BYTE*, DWORD, BYTE*, DWORD) { return E_INVALIDARG; }

@@ -300,6 +300,56 @@ TEST_F(Lifecycle, LoadCountSpansProcesses) {
     CloseHandle(go);
 }
 
+// A process that dies with the library loaded never unloads it: its loads
+// stop counting once it is gone, while a process that unloads normally is
+// counted as before.
+TEST_F(Lifecycle, LoadCountLeavesOutProcessesThatDied) {
+    ASSERT_EQ(ok("KAVRO_COUNT").i, 1);
+    const std::string tag = std::to_string(GetCurrentProcessId());
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    struct Peer {
+        HANDLE ready, go;
+        PROCESS_INFORMATION pi;
+    };
+    std::vector<Peer> peers;
+    for (int k = 0; k < 3; ++k) {
+        const std::string readyName = "KavroDyingReady" + tag + "_" + std::to_string(k);
+        const std::string goName = "KavroDyingGo" + tag + "_" + std::to_string(k);
+        Peer p{CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()), CreateEventA(nullptr, TRUE, FALSE, goName.c_str()),
+               {}};
+        std::string cmd = "\"" + std::string(self) + "\" --kavro-peer \"" + modulePath(host().module()) + "\" " +
+                          readyName + " " + goName;
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &p.pi));
+        HANDLE waitOn[] = {p.ready, p.pi.hProcess};
+        ASSERT_EQ(WaitForMultipleObjects(2, waitOn, FALSE, 120000), WAIT_OBJECT_0) << "peer " << k;
+        peers.push_back(p);
+    }
+    EXPECT_EQ(ok("KAVRO_COUNT").i, 4);
+    // Two die with the library loaded (our handles keep their ids from being reused).
+    for (int k = 0; k < 2; ++k) {
+        TerminateProcess(peers[k].pi.hProcess, 3);
+        EXPECT_EQ(WaitForSingleObject(peers[k].pi.hProcess, 120000), WAIT_OBJECT_0);
+    }
+    EXPECT_EQ(ok("KAVRO_COUNT").i, 2);
+    EXPECT_EQ(ok("KAVRO_COUNT").i, 2);  // and stay left out
+    // The third unloads normally.
+    SetEvent(peers[2].go);
+    EXPECT_EQ(WaitForSingleObject(peers[2].pi.hProcess, 120000), WAIT_OBJECT_0);
+    DWORD peerSaw = 0;
+    GetExitCodeProcess(peers[2].pi.hProcess, &peerSaw);
+    EXPECT_EQ(peerSaw, 4u);
+    EXPECT_EQ(ok("KAVRO_COUNT").i, 1);
+    for (Peer& p : peers) {
+        CloseHandle(p.pi.hThread);
+        CloseHandle(p.pi.hProcess);
+        CloseHandle(p.ready);
+        CloseHandle(p.go);
+    }
+}
+
 TEST_F(Lifecycle, VersionShowsABoxAndNamesTheResourceVersion) {
     const Value v = ok("KAVRO_VER");
     ASSERT_EQ(v.type, 'C');

@@ -117,10 +117,23 @@ TEST_F(Words, NextAsksTheHostToAdvanceFirst) {
     EXPECT_EQ(tableCalls(host()).advance, 3);
 }
 
+// Without a word buffer nothing of the scan changes: not its place, its
+// delimiters, nor the host's current row.
 TEST_F(Words, NoMemoryForTheWordBuffer) {
-    memoTable({"a b"});
+    memoTable({"a b c"});
     host().failAllocations(1);
     EXPECT_EQ(error("MW_WORD", {Int(1), Ref("NOTES")}), 182);
+    EXPECT_EQ(ok("MW_WORD", {Int(2), Ref("NOTES")}).str, "b");
+    host().failAllocations(1);
+    EXPECT_EQ(error("MW_WORD", {Int(1), Ref("NOTES"), Str(",")}), 182);
+    EXPECT_EQ(ok("MW_NUM").i, 2);
+    EXPECT_EQ(ok("MW_OFFS").i, 3);
+    EXPECT_EQ(ok("MW_DLM").str, bytes({' ', 13, 10, 9}));
+    host().apiLog.clear();
+    host().failAllocations(1);
+    EXPECT_EQ(error("MW_NEXT"), 182);
+    for (int32_t code : host().apiLog) EXPECT_NE(code, 37);  // not even the advance
+    EXPECT_EQ(ok("MW_NEXT").str, "c");
 }
 
 }  // namespace

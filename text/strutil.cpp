@@ -60,14 +60,17 @@ std::string_view nthToken(std::string_view s, std::string_view delimiters, long 
     s = untilNul(s);
     delimiters = untilNul(delimiters);
     if (n < 1) n = 1;
+    // One look-up a byte, however many delimiters there are.
+    bool isDelimiter[256] = {};
+    for (const char c : delimiters) isDelimiter[static_cast<uint8_t>(c)] = true;
+    auto delimiterAt = [&](size_t k) { return isDelimiter[static_cast<uint8_t>(s[k])]; };
     size_t pos = 0;
     for (long k = 1;; ++k) {
-        const size_t start = s.find_first_not_of(delimiters, pos);
-        if (start == std::string_view::npos) return {};
-        size_t end = s.find_first_of(delimiters, start);
-        if (end == std::string_view::npos) end = s.size();
-        if (k == n) return s.substr(start, end - start);
-        pos = end;
+        while (pos < s.size() && delimiterAt(pos)) ++pos;
+        if (pos == s.size()) return {};
+        const size_t start = pos;
+        while (pos < s.size() && !delimiterAt(pos)) ++pos;
+        if (k == n) return s.substr(start, pos - start);
     }
 }
 

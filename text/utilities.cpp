@@ -8,6 +8,7 @@
 #include <string>
 
 #include "frame/kavro.h"
+#include "frame/memo.h"
 #include "frame/state.h"
 #include "text/strutil.h"
 #include "text/utilities.h"
@@ -59,6 +60,16 @@ void setArg(ParamBlock* pb, int i, const uint8_t* data, uint32_t n) {
     if (!HostSetHandleSize(v.handle, n)) fail(err::NoMemory);
     if (n) std::memcpy(HostHandleToPtr(v.handle), data, n);
     v.length = n;
+}
+
+// A memo field names its bytes in the memo file rather than holding them:
+// its text is what it stands for.
+void retMemoText(const Memo& m) {
+    Handle text = Handle::require(m.length);
+    HostFileSeek(m.channel, static_cast<int32_t>(m.offset), 0);
+    uint32_t got = m.length ? HostFileIO(m.channel, text.data(), m.length, 1) : 0;
+    if (got > m.length) got = m.length;
+    retHandle(std::move(text), got);
 }
 
 }  // namespace
@@ -114,7 +125,8 @@ void U_WORD(ParamBlock* pb) {
     HostRetString(token.c_str());
 }
 
-// A parameter passed by reference is returned as the value it names.
+// A parameter passed by reference is returned as the value it names (a memo
+// field: its text).
 void U_FROMLIST(ParamBlock* pb) {
     Args a(pb);
     const int32_t n = a.integer(1);
@@ -128,6 +140,7 @@ void U_FROMLIST(ParamBlock* pb) {
     }
     OwnedValue loaded;
     if (const int32_t e = HostLoad(&a.locator(n + 1), &loaded.v)) fail(e);
+    if (loaded.v.type == 'M') return retMemoText(memoOf(loaded.v));
     HostRetValue(&loaded.v);
     loaded.v.handle = 0;  // now the host's
 }

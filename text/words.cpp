@@ -4,6 +4,7 @@
 // bytes that are not delimiters.
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "frame/kavro.h"
 #include "frame/memo.h"
@@ -50,11 +51,11 @@ struct WordScanner {
 WordScanner gScan;
 
 // Collects word number targetWord, counting the words before it, from where
-// the scan stands; stops after that word, at the memo's end, when a read
-// gives nothing, or when the word fills the word buffer. Returns the word.
-void scanWords() {
+// the scan stands, into `word` (maxWordLength bytes); stops after that word,
+// at the memo's end, when a read gives nothing, or when the word fills the
+// word buffer. Returns the word.
+void scanWords(Handle word) {
     WordScanner& s = gScan;
-    Handle word = Handle::require(s.maxWordLength);
     uint32_t wordLength = 0;
     {
         HandleLock lock(word.get());
@@ -129,6 +130,8 @@ void MW_WORD(ParamBlock* pb) {
         failText("Parameter 2 must be name of memo or reference to memo");
     }
     const Memo memo = loadMemo(loc);
+    // The word buffer first: without it the scan stays as it was.
+    Handle word = Handle::require(gScan.maxWordLength);
     if (a.count() >= 3) setDelimitersFrom(a, 3);
 
     WordScanner& s = gScan;
@@ -141,14 +144,15 @@ void MW_WORD(ParamBlock* pb) {
     s.lastWordOffset = -1;
     s.filePosition = s.memoStart;
     s.bufferIndex = s.bufferFill = 0;
-    scanWords();
+    scanWords(std::move(word));
 }
 
 void MW_NEXT(ParamBlock*) {
+    Handle word = Handle::require(gScan.maxWordLength);
     HostFileSeek(gScan.channel, 0, 1);
     if (const int32_t r = HostAdvance()) fail(std::abs(r));
     gScan.targetWord = static_cast<int32_t>(gScan.wordCount + 1);
-    scanWords();
+    scanWords(std::move(word));
 }
 
 void MW_OFFS(ParamBlock*) { retInt(gScan.lastWordOffset + 1, 10); }

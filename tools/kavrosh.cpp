@@ -1,9 +1,14 @@
 // kavrosh: evaluates expressions and scripts against the library through the
 // emulated host.
 //
-//   kavrosh [--hex] [--lib PATH] [-I DIR] -e EXPR [-e EXPR ...]
-//   kavrosh [--hex] [--lib PATH] [-I DIR] [--echo] SCRIPT
+//   kavrosh [--hex] [--strict] [--lib PATH] [-I DIR] -e EXPR [-e EXPR ...]
+//   kavrosh [--hex] [--strict] [--lib PATH] [-I DIR] [--echo] SCRIPT
 //   kavrosh [--lib PATH] [-I DIR] --doc FILE.md
+//
+// Handles the library leaves allocated are held from line to line, as bit
+// maps live in them. With --strict only the bit maps' are: a handle left by
+// any other call is reported as a leak right after that call, and the run
+// fails.
 //
 // Every value is printed with its type: C(n) "bytes", N 1.00 (width 20),
 // I 258 (width 5), L .T., D 1980-01-02, T 1980-01-02 23:59:00, X .NULL.
@@ -30,7 +35,8 @@ using namespace hostemu;
 namespace {
 
 void usage() {
-    std::fprintf(stderr, "usage: kavrosh [--hex] [--lib PATH] [-I DIR] (-e EXPR ... | [--echo] SCRIPT | --doc FILE.md)\n");
+    std::fprintf(stderr,
+                 "usage: kavrosh [--hex] [--strict] [--lib PATH] [-I DIR] (-e EXPR ... | [--echo] SCRIPT | --doc FILE.md)\n");
 }
 
 void print(const std::string& text) {
@@ -41,13 +47,14 @@ void print(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool hex = false, echo = false;
+    bool hex = false, echo = false, strict = false;
     std::string lib, script, doc;
     std::vector<std::string> exprs, includeDirs;
     for (int k = 1; k < argc; ++k) {
         const std::string a = argv[k];
         if (a == "--hex") hex = true;
         else if (a == "--echo") echo = true;
+        else if (a == "--strict") strict = true;
         else if (a == "--lib" && k + 1 < argc) lib = argv[++k];
         else if (a == "--doc" && k + 1 < argc) doc = argv[++k];
         else if (a == "-I" && k + 1 < argc) includeDirs.push_back(argv[++k]);
@@ -88,7 +95,8 @@ int main(int argc, char** argv) {
     int failures = 0;
     try {
         Host host(opts);
-        host.holdHandles(true);  // bit maps live in handles from call to call
+        if (strict) host.holdHandlesOf("BM_");  // bit maps live in handles from call to call
+        else host.holdHandles(true);
         host.onViolation = [&](const std::string& what) {
             print("host: " + what + "\n");
             ++failures;
