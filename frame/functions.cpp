@@ -15,12 +15,16 @@
 #include "text/translate.h"
 #include "text/utilities.h"
 #include "text/words.h"
+#include "ui/dialogs.h"
+#include "ui/keys.h"
+#include "ui/menus.h"
 
 namespace {
 constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::convert::kNumericRows, kv::bits::kCipherRows,
                                          kv::bits::kChecksumRows, kv::bits::kBitMapRows, kv::calendar::kRows,
                                          kv::text::kUtilityRows, kv::text::kWordRows, kv::text::kTranslationRows,
                                          kv::memory::kMemoryRows, kv::sys::kFolderFontWipeRows, kv::info::kRows,
+                                         kv::ui::kMenuRows, kv::ui::kDialogRows, kv::ui::kKeyRows,
                                          kv::lifecycle::kRows);
 }  // namespace
 
