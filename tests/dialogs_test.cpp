@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "hostemu/files.h"
+#include "hostemu/iat.h"
+#include "hostemu/window.h"
 #include "hostemu/ui.h"
 #include "tests/support.h"
 #include "tests/ui_support.h"
@@ -130,7 +132,8 @@ protected:
         removeFolder(base_ + "\\");
     }
     // Runs U_SHBROWSE while a driver looks at the dialog and then works it with `act`.
-    Value browse(std::vector<Value> args, BrowserSeen& seen, const std::function<void(HWND dialog, HWND tree)>& act) {
+    Value browse(std::vector<Value> args, BrowserSeen& seen, const std::function<void(HWND dialog, HWND tree)>& act,
+                 int settle = 3000) {
         Value v;
         {
             Driver d([&] {
@@ -140,8 +143,12 @@ protected:
                 seen.caption = windowText(dialog);
                 seen.cancel = windowText(GetDlgItem(dialog, IDCANCEL));
                 HWND tree = FindWindowExA(dialog, nullptr, WC_TREEVIEWA, nullptr);
-                HTREEITEM caret = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-                seen.selected = caret ? treeItemText(tree, caret) : "";
+                // The selection shows once the dialog has settled.
+                auto caret = [&] {
+                    return reinterpret_cast<HWND>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+                };
+                HWND selected = waitForWindow(caret, settle);
+                seen.selected = selected ? treeItemText(tree, reinterpret_cast<HTREEITEM>(selected)) : "";
                 act(dialog, tree);
             });
             v = ok("U_SHBROWSE", std::move(args));
@@ -186,24 +193,37 @@ TEST_F(FolderBrowser, TheInitialFolderItselfOrCancel) {
     EXPECT_EQ(seen.selected, "inner");
 
     BrowserSeen plain;
-    EXPECT_EQ(browse({}, plain, [](HWND dialog, HWND) { press(dialog, IDCANCEL); }).str, "");
+    EXPECT_EQ(browse({}, plain, [](HWND dialog, HWND) { press(dialog, IDCANCEL); }, 200).str, "");
     EXPECT_NE(plain.caption, "");        // the browser's own caption stays
     EXPECT_NE(plain.cancel, "Stop");     // and its own Cancel text
 }
 
+// Wine's browser fills the display-name buffer with the chosen item's path,
+// so an item without one comes back with an empty name there; the shell of
+// Windows gives the item's name. That answer is played here by a stand-in of
+// the same type, which also shows what the library asked for.
+struct BrowserStandIn {
+    static inline BROWSEINFOA asked{};
+    static inline std::string prompt;
+    static LPITEMIDLIST WINAPI browse(LPBROWSEINFOA info) {
+        asked = *info;
+        prompt = info->lpszTitle ? info->lpszTitle : "(none)";
+        std::strcpy(info->pszDisplayName, "Kavro Place");
+        LPITEMIDLIST computer = nullptr;
+        SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer);
+        return computer;
+    }
+};
+
 TEST_F(FolderBrowser, AnItemWithoutAPathGivesItsName) {
-    LPITEMIDLIST computer = nullptr;
-    ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer), S_OK);
-    SHFILEINFOA info{};
-    SHGetFileInfoA(reinterpret_cast<LPCSTR>(computer), 0, &info, sizeof info, SHGFI_PIDL | SHGFI_DISPLAYNAME);
-    BrowserSeen seen;
-    const Value chosen = browse({Str("Where?"), Int(0)}, seen, [&](HWND dialog, HWND) {
-        SendMessageA(dialog, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(computer));
-        press(dialog, IDOK);
-    });
-    CoTaskMemFree(computer);
-    ASSERT_STRNE(info.szDisplayName, "");
-    EXPECT_EQ(chosen.str, info.szDisplayName);
+    HOSTEMU_PATCH(patch, host().module(), "shell32.dll", SHBrowseForFolderA, &BrowserStandIn::browse);
+    ASSERT_TRUE(patch.active());
+    EXPECT_EQ(ok("U_SHBROWSE").str, "Kavro Place");
+    EXPECT_EQ(BrowserStandIn::prompt, "");  // an empty prompt, file-system folders only
+    EXPECT_EQ(BrowserStandIn::asked.ulFlags, UINT(BIF_RETURNONLYFSDIRS));
+    EXPECT_EQ(BrowserStandIn::asked.pidlRoot, nullptr);
+    EXPECT_NE(BrowserStandIn::asked.lpfn, nullptr);
+    EXPECT_EQ(BrowserStandIn::asked.hwndOwner, mainWindow(host()));
 }
 
 // ---- window handles ----

@@ -122,6 +122,7 @@ bool resolveItem(const Args& a, Resolve how) {
     }
     if (at.id == kUnsettled || at.position == kUnsettled) failText("WPOP: Undefine error");
     GetMenuStringA(gItem.menu, at.value, gItem.text, kTextBuffer, at.mode);
+    gItem.text[kTextBuffer - 1] = 0;  // a longer text may come back cut without its terminator
     return true;
 }
 
