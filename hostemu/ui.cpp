@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include "hostemu/host.h"
-#include "hostemu/window.h"
 
 namespace hostemu {
 
@@ -46,12 +45,6 @@ ApiRegistration dialog(api::Dialog, [](Host& h, HostCallRecord& r) {
         for (int k = 0; k < 3; ++k) d.texts[k] = text(h, texts[k]);
     gDialogs.push_back(std::move(d));
     r.arg1 = static_cast<word_t>(static_cast<intptr_t>(gChoice));
-});
-
-// (0 or 1) -> the window on top; the main window is the only one here.
-ApiRegistration topWindow(api::TopWindow, [](Host& h, HostCallRecord& r) {
-    mainWindow(h);
-    r.arg1 = kMainWindowId;
 });
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <set>
@@ -237,6 +238,38 @@ TEST_F(WindowHandles, AnExactTopLevelTitleNeedsNoHost) {
     EXPECT_EQ(windowOf(v), w.get());
     EXPECT_EQ(v.width, 15);
     EXPECT_EQ(host().apiLog, (std::vector<int32_t>{api::RetValue}));
+}
+
+TEST_F(WindowHandles, HostWindowsByTitleIdAndLogical) {
+    HWND main = mainWindow(host());
+    const int32_t id = openWindow(host(), "Host only title");
+    HWND other = windowHandle(id);
+    SetWindowTextA(other, "Another real title");  // found through the host's own titles only
+    host().apiLog.clear();
+    EXPECT_EQ(windowOf(ok("U_GETHWND", {Str("Host only title")})), other);
+    EXPECT_NE(std::find(host().apiLog.begin(), host().apiLog.end(), api::SystemWindow), host().apiLog.end());
+    EXPECT_EQ(windowOf(ok("U_GETHWND", {Str("Another real title")})), other);  // the real title, directly
+
+    EXPECT_EQ(windowOf(ok("U_GETHWND", {Int(id)})), other);
+    EXPECT_EQ(windowOf(ok("U_GETHWND", {Num(id + 0.7, 1)})), other);
+    EXPECT_EQ(windowOf(ok("U_GETHWND", {Int(0)})), main);
+    EXPECT_EQ(windowOf(ok("U_GETHWND", {Bool(true)})), other);  // on top
+    EXPECT_EQ(windowOf(ok("U_GETHWND", {Bool(false)})), main);  // the one below
+    EXPECT_EQ(ok("U_GETHWND", {Int(999)}).i, 0);
+    EXPECT_EQ(ok("U_GETHWND", {Str("No window has this title 5521")}).i, 0);
+    EXPECT_EQ(error("U_GETHWND", {Date(2024, 1, 1)}), 901);
+    EXPECT_EQ(error("U_GETHWND", {Null('C')}), 901);
+
+    // A host window whose Win32 window is gone gives 0.
+    DestroyWindow(other);
+    EXPECT_EQ(ok("U_GETHWND", {Int(id)}).i, 0);
+}
+
+TEST_F(WindowHandles, AnEmptyTitleNamesTheMainWindowNotAnUntitledOne) {
+    TestWindow untitled("");
+    HWND main = mainWindow(host());
+    ASSERT_NE(FindWindowA(nullptr, ""), nullptr);
+    EXPECT_EQ(windowOf(ok("U_GETHWND", {Str("")})), main);
 }
 
 // ---- window properties ----

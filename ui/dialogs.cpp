@@ -11,15 +11,11 @@
 #include <new>
 #include <string>
 
+#include "editor/window.h"
 #include "frame/kavro.h"
 #include "frame/state.h"
 #include "frame/unwind.h"
 #include "ui/propcall.h"
-
-#if __has_include("editor/window.h")
-#include "editor/window.h"
-#define KV_WINDOW_ARGUMENT 1
-#endif
 
 using namespace kv;
 
@@ -184,7 +180,9 @@ void U_SHFOLDER(ParamBlock* pb) {
     HostRetString(path);
 }
 
-// A top-level window by its exact title, else the host window the argument names.
+// A top-level window by its exact title, else the host window the argument
+// names. An empty title is not looked for among top-level windows, where it
+// would find any untitled one: it names the host's main window.
 void U_GETHWND(ParamBlock* pb) {
     Args a(pb);
     if (a.type(1) == 'C') {
@@ -196,11 +194,7 @@ void U_GETHWND(ParamBlock* pb) {
             }
         }
     }
-#ifdef KV_WINDOW_ARGUMENT
     const int32_t id = editor::windowArgument(a, 1);
-#else
-    const int32_t id = 0;  // TEMPORARY until the editor's window argument lands
-#endif
     HWND window = id ? reinterpret_cast<HWND>(HostWindowHwnd(id)) : nullptr;
     if (window && !IsWindow(window)) window = nullptr;
     retInt(handleWord(window), 15);
