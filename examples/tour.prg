@@ -110,3 +110,33 @@ nTicks = 0
 PUMP 600
 ? ONTIME(0)
 ? nTicks >= 3
+
+* Popup menus: built from an array (flag prefixes in the texts, identifiers in
+* column 2, a character second column giving the row number), read back item by item.
+DIMENSION MNU(4, 2)
+MNU(1, 1) = "Open"
+MNU(1, 2) = 10
+MNU(2, 1) = "-"
+MNU(2, 2) = "none"
+MNU(3, 1) = "*\Save"
+MNU(3, 2) = 30.7
+MNU(4, 1) = "Close"
+MNU(4, 2) = 40
+M = WP_CREATE("MNU")
+? WP_COUNT(M)
+? WP_TEXT(M, -1)
+? WP_ID(M, -2)
+? WP_ID(M, -3)
+? WP_CHECK(M, 30)
+? WP_ENABLE(M, 30)
+? WP_TEXT(M, 40, "Quit")
+? WP_TEXT(M, -4)
+= WP_ADD(M, "Help")
+? WP_ID(M, -5)
+? WP_TEXT(M, 99)
+? WP_DESTROY(M)
+? WP_COUNT(M)
+* The key tests: no Alt, Ctrl or Shift key is held while the tour runs.
+? S_ISALT()
+? S_ISLCTRL()
+? S_ISRSHIFT()

@@ -17,7 +17,10 @@
 #include "text/translate.h"
 #include "text/utilities.h"
 #include "text/words.h"
+#include "ui/dialogs.h"
 #include "ui/hooks.h"
+#include "ui/keys.h"
+#include "ui/menus.h"
 #include "ui/objects.h"
 
 namespace {
@@ -35,6 +38,9 @@ constinit auto gEntries = kv::joinTables(
     kv::editor::kRows,
     kv::memory::kMemoryRows,
     kv::sys::kFolderFontWipeRows,
+    kv::ui::kMenuRows,
+    kv::ui::kDialogRows,
+    kv::ui::kKeyRows,
     kv::ui::kHookRows,
     kv::ui::kObjectRows,
     kv::info::kRows,

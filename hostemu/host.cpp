@@ -750,10 +750,11 @@ void Host::answer(HostCallRecord& r) {
             auto* loc = reinterpret_cast<HostLocator*>(r.arg3);
             const bool found = where == -1 && nti >= 0 && static_cast<size_t>(nti) < names_.size() &&
                                vars_.count(names_[nti]);
-            if (found) {  // an array's locator tells its number of subscripts
+            if (found) {  // an array's locator carries its shape: subscripts, rows, columns
                 const Variable& v = vars_.at(names_[nti]);
                 const int16_t subs = v.array ? (v.cols ? 2 : 1) : 0;
-                *loc = HostLocator{'R', -1, nti, 0, subs, 0, 0};
+                *loc = HostLocator{'R', -1, nti, 0, subs, static_cast<int16_t>(v.array ? v.rows : 0),
+                                   static_cast<int16_t>(v.array ? v.cols : 0)};
             }
             r.arg1 = found ? 1 : 0;
             return;

@@ -1,0 +1,358 @@
+// Popup menus. Menus are plain Win32 menu handles that scripts hold as
+// integers; the library keeps no list of them. Every item function records
+// the item it worked on in one module-wide record, and a switch chooses
+// whether a missing menu or item is an error or a .NULL. result.
+#include "ui/menus.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "frame/kavro.h"
+#include "ui/menuitem.h"
+
+using namespace kv;
+using namespace kv::ui;
+
+namespace {
+
+constexpr int kTextBuffer = 100;  // an item text as the item functions read it, terminator included
+constexpr UINT kPopupFlags = TPM_RETURNCMD | TPM_RIGHTBUTTON;
+
+// The item the last item function worked on.
+struct CurrentItem {
+    HMENU menu = nullptr;
+    ItemAddress at;
+    uint32_t state = kUnsettled;
+    char text[kTextBuffer] = {};
+} gItem;
+
+bool gErrorMode = false;  // a missing menu or item raises 612 instead of giving .NULL.
+
+HMENU menuOf(uint32_t v) { return reinterpret_cast<HMENU>(static_cast<uintptr_t>(v)); }
+int32_t handleWord(const void* h) { return static_cast<int32_t>(reinterpret_cast<uintptr_t>(h)); }
+
+// A menu destroyed when it goes out of scope unless released: a menu being
+// built or shown for one call never outlives it, whatever ends the call.
+class OwnedMenu {
+public:
+    OwnedMenu() = default;
+    explicit OwnedMenu(HMENU h) : h_(h) {}
+    OwnedMenu(OwnedMenu&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+    OwnedMenu& operator=(OwnedMenu&& o) noexcept {
+        if (this != &o) reset(std::exchange(o.h_, nullptr));
+        return *this;
+    }
+    OwnedMenu(const OwnedMenu&) = delete;
+    OwnedMenu& operator=(const OwnedMenu&) = delete;
+    ~OwnedMenu() { reset(); }
+    HMENU get() const { return h_; }
+    HMENU release() { return std::exchange(h_, nullptr); }
+    void reset(HMENU h = nullptr) {
+        if (h_) DestroyMenu(h_);
+        h_ = h;
+    }
+
+private:
+    HMENU h_ = nullptr;
+};
+
+// A menu argument given as an integer or as a number truncated toward zero.
+HMENU menuArg(const Args& a, int i) {
+    return menuOf(a.type(i) == 'N' ? truncateTo32(a.real(i)) : static_cast<uint32_t>(a.integer(i)));
+}
+
+// A new identifier: an integer, or a number truncated toward zero; below 1
+// (or beyond 32 bits) it is refused.
+uint32_t identifierArg(const Args& a, int i) {
+    if (a.type(i) == 'I') {
+        if (a.integer(i) < 1) fail(err::BadArgument);
+        return static_cast<uint32_t>(a.integer(i));
+    }
+    const uint32_t id = truncateTo32(a.real(i), 0);
+    if (id == 0 || a.real(i) < 1) fail(err::BadArgument);
+    return id;
+}
+
+// Records the menu and the addressed item; item 0 ends the call.
+void locate(const Args& a) {
+    gItem.menu = menuArg(a, 1);
+    gItem.state = kUnsettled;
+    gItem.text[0] = 0;
+    if (a.integer(2) == 0) failText("WPOP: Popup item ID can't be equal to 0");
+    gItem.at = locateItem(a.integer(2));
+}
+
+// The identifier of the item at a position: the submenu's handle for an item
+// that opens one.
+uint32_t identifierAt(HMENU menu, uint32_t position, uint32_t state) {
+    if (state & menuflag::Popup) return static_cast<uint32_t>(handleWord(GetSubMenu(menu, static_cast<int>(position))));
+    return GetMenuItemID(menu, static_cast<int>(position));
+}
+
+enum class Resolve { Existence, Full };
+
+// Finds the item of arguments 1 and 2. False when the menu or item does not
+// exist and the error mode is off; the caller then returns .NULL. of its type.
+// In full mode both identifier and position are settled and the text fetched.
+bool resolveItem(const Args& a, Resolve how) {
+    locate(a);
+    ItemAddress& at = gItem.at;
+    gItem.state = GetMenuState(gItem.menu, at.value, at.mode);
+    if (gItem.state == kUnsettled) {
+        if (gErrorMode) fail(err::MenuMissing);
+        return false;
+    }
+    if (how == Resolve::Existence) return true;
+    if (at.mode == menuflag::ByPosition) {
+        at.id = identifierAt(gItem.menu, at.position, gItem.state);
+    } else {
+        // Only the menu's own items: an identifier found in a submenu stays unsettled.
+        const int count = GetMenuItemCount(gItem.menu);
+        for (int pos = 0; pos < count; ++pos) {
+            if (identifierAt(gItem.menu, static_cast<uint32_t>(pos), gItem.state) == at.id) {
+                at.position = static_cast<uint32_t>(pos);
+                break;
+            }
+        }
+    }
+    if (at.id == kUnsettled || at.position == kUnsettled) failText("WPOP: Undefine error");
+    GetMenuStringA(gItem.menu, at.value, gItem.text, kTextBuffer, at.mode);
+    gItem.text[kTextBuffer - 1] = 0;  // a longer text may come back cut without its terminator
+    return true;
+}
+
+// The item's flags as a modifying call takes them back: for an item that
+// opens a submenu the state's second byte is the submenu's item count, not flags.
+UINT stateFlags(uint32_t state) { return (state & menuflag::Popup) ? (state & 0xFF) : state; }
+
+// The whole text of an item, however long (the record's buffer holds 99 characters).
+std::string wholeItemText(HMENU menu, const ItemAddress& at) {
+    const int n = GetMenuStringA(menu, at.value, nullptr, 0, at.mode);
+    if (n <= 0) return {};
+    std::string text(static_cast<size_t>(n) + 1, '\0');
+    GetMenuStringA(menu, at.value, text.data(), n + 1, at.mode);
+    text.resize(std::strlen(text.c_str()));
+    return text;
+}
+
+// A character argument terminated in place and locked for the scope.
+class TextArg {
+public:
+    TextArg(const Args& a, int i) : handle_(a.value(i).handle), text_(a.cstr(i)) { HostLockHandle(handle_); }
+    ~TextArg() { HostUnlockHandle(handle_); }
+    TextArg(const TextArg&) = delete;
+    TextArg& operator=(const TextArg&) = delete;
+    char* get() const { return text_; }
+
+private:
+    MemHandle handle_;
+    char* text_;
+};
+
+// A menu built from a host array, named by a string or passed by reference:
+// column 1 the item texts, column 2 (when there is one) the identifiers.
+OwnedMenu buildMenuFromArray(const Args& a, int i) {
+    HostLocator array{};
+    if (a.type(i) == 'C') {
+        const int32_t nameIndex = HostNameIndex(a.cstr(i));
+        if ((nameIndex & 0xFFFF) == 0xFFFF) fail(err::BadArgument);
+        if (!HostFindVar(static_cast<int16_t>(nameIndex), -1, &array)) fail(err::BadArgument);
+    } else if (a.isRef(i)) {
+        array = a.locator(i);
+        if (!HostFindVar(array.nameIndex, -1, &array)) fail(err::BadArgument);
+    } else {
+        fail(err::BadArgument);
+    }
+    const int rows = array.sub1;
+    if (rows < 1) fail(err::BadArgument);
+    const bool twoColumns = array.subCount > 1;
+
+    OwnedMenu menu(CreatePopupMenu());
+    if (!menu.get()) fail(err::NoMemory);
+    for (int row = 1; row <= rows; ++row) {
+        HostLocator element = array;
+        element.sub1 = static_cast<int16_t>(row);
+        element.sub2 = 1;
+        OwnedValue text;
+        if (const int32_t e = HostLoad(&element, &text.v)) fail(std::abs(e));
+        if (text.v.type != 'C') fail(err::BadArgument);
+
+        uint32_t id = static_cast<uint32_t>(row);
+        if (twoColumns) {
+            element.sub2 = 2;
+            OwnedValue second;
+            if (const int32_t e = HostLoad(&element, &second.v)) fail(std::abs(e));
+            if (second.v.type == 'I') id = static_cast<uint32_t>(second.v.integer);
+            else if (second.v.type == 'N') id = truncateTo32(second.v.real, id);
+        }
+
+        const uint32_t length = text.v.length;
+        if (length == UINT32_MAX || !HostSetHandleSize(text.v.handle, length + 1)) fail(err::NoMemory);
+        HandleLock lock(text.v.handle);
+        char* p = reinterpret_cast<char*>(lock.data());
+        p[length] = 0;
+        const ItemPrefix prefix = parseItemPrefix(std::string_view(p, length));
+        AppendMenuA(menu.get(), prefix.flags, id, p + prefix.length);
+    }
+    return menu;
+}
+
+}  // namespace
+
+void WP_POP(ParamBlock* pb) {
+    Args a(pb);
+    if (a.count() != 1 && a.count() != 3) fail(err::BadArgument);
+    OwnedMenu temporary;
+    HMENU menu;
+    if (a.type(1) == 'I' || a.type(1) == 'N') {
+        menu = menuArg(a, 1);
+    } else {
+        temporary = buildMenuFromArray(a, 1);
+        menu = temporary.get();
+    }
+    if (!IsMenu(menu)) {
+        if (gErrorMode) fail(err::MenuMissing);
+        retNull('I');
+        return;
+    }
+    int32_t xy[2] = {};
+    if (a.count() == 3) {
+        xy[0] = a.integer(2);
+        xy[1] = a.integer(3);
+    } else {
+        HostMousePos(xy);
+    }
+    const HWND owner = reinterpret_cast<HWND>(HostWindowHwnd(HostTopWindow(0)));
+    const int32_t chosen = TrackPopupMenu(menu, kPopupFlags, xy[0], xy[1], 0, owner, nullptr);
+    temporary.reset();
+    retInt(chosen, 10);
+}
+
+void WP_CREATE(ParamBlock* pb) {
+    Args a(pb);
+    if (!a.has(1)) {
+        retInt(handleWord(CreatePopupMenu()), 10);
+        return;
+    }
+    OwnedMenu menu = buildMenuFromArray(a, 1);
+    retInt(handleWord(menu.get()), 10);
+    menu.release();  // the script's from here on
+}
+
+void WP_ISPOP(ParamBlock* pb) { retLogical(IsMenu(menuArg(Args(pb), 1)) != 0); }
+void WP_COUNT(ParamBlock* pb) { retInt(GetMenuItemCount(menuArg(Args(pb), 1)), 10); }
+void WP_DESTROY(ParamBlock* pb) { retLogical(DestroyMenu(menuArg(Args(pb), 1)) != 0); }
+
+void WP_ADD(ParamBlock* pb) {
+    Args a(pb);
+    const HMENU menu = menuArg(a, 1);
+    TextArg text(a, 2);
+    uint32_t id;
+    if (a.type(3) == 'I' || a.type(3) == 'N') {
+        id = identifierArg(a, 3);
+    } else {
+        const int count = GetMenuItemCount(menu);
+        if (count < 0) {
+            retLogical(false);
+            return;
+        }
+        id = static_cast<uint32_t>(count) + 1;
+    }
+    const ItemPrefix prefix = parseItemPrefix(text.get());
+    retLogical(AppendMenuA(menu, prefix.flags, id, text.get() + prefix.length) != 0);
+}
+
+void WP_INS(ParamBlock* pb) {
+    Args a(pb);
+    locate(a);
+    const uint32_t id = identifierArg(a, 4);
+    TextArg text(a, 3);
+    const ItemPrefix prefix = parseItemPrefix(text.get());
+    retLogical(InsertMenuA(gItem.menu, gItem.at.value, prefix.flags | gItem.at.mode, id,
+                           text.get() + prefix.length) != 0);
+}
+
+void WP_DEL(ParamBlock* pb) {
+    Args a(pb);
+    locate(a);
+    const bool destroy = a.has(3) && a.logical(3);
+    const auto remove = destroy ? DeleteMenu : RemoveMenu;
+    retLogical(remove(gItem.menu, gItem.at.value, gItem.at.mode) != 0);
+}
+
+// WP_CHECK reads a logical switch; WP_RCHECK, registered with integers,
+// checks the item for any non-zero third argument.
+void WP_CHECK(ParamBlock* pb) {
+    Args a(pb);
+    if (!resolveItem(a, Resolve::Existence)) {
+        retNull('L');
+        return;
+    }
+    const bool wasChecked = (gItem.state & menuflag::Checked) != 0;
+    if (a.has(3)) {
+        const bool check = a.type(3) == 'L' ? a.logical(3) : a.number(3) != 0;
+        CheckMenuItem(gItem.menu, gItem.at.value, gItem.at.mode | (check ? menuflag::Checked : 0));
+    }
+    retLogical(wasChecked);
+}
+
+void WP_ENABLE(ParamBlock* pb) {
+    Args a(pb);
+    if (!resolveItem(a, Resolve::Existence)) {
+        retNull('L');
+        return;
+    }
+    const bool wasEnabled = (gItem.state & menuflag::Grayed) == 0;
+    if (a.has(3)) EnableMenuItem(gItem.menu, gItem.at.value, gItem.at.mode | (a.logical(3) ? 0 : menuflag::Grayed));
+    retLogical(wasEnabled);
+}
+
+void WP_ID(ParamBlock* pb) {
+    Args a(pb);
+    if (!resolveItem(a, Resolve::Full)) {
+        retNull('I');
+        return;
+    }
+    const uint32_t before = gItem.at.id;
+    if (a.has(3)) {
+        if (a.integer(3) < 1) failText("Item ID must be greater than 0");
+        const std::string text = wholeItemText(gItem.menu, gItem.at);
+        ModifyMenuA(gItem.menu, gItem.at.value, gItem.at.mode | stateFlags(gItem.state),
+                    static_cast<UINT_PTR>(static_cast<uint32_t>(a.integer(3))), text.c_str());
+    }
+    retInt(static_cast<int32_t>(before), 10);
+}
+
+// A new text longer than the 99 characters the item functions read back is cut there.
+void WP_TEXT(ParamBlock* pb) {
+    Args a(pb);
+    if (!resolveItem(a, Resolve::Full)) {
+        retNull('C');
+        return;
+    }
+    if (a.has(3)) {
+        TextArg text(a, 3);
+        UINT flags = stateFlags(gItem.state);
+        const char* proper = text.get();
+        if (a.has(4)) {
+            const ItemPrefix prefix = parseItemPrefix(proper);
+            flags = prefix.flags;
+            proper += prefix.length;
+        }
+        const std::string cut(proper, strnlen(proper, kTextBuffer - 1));
+        ModifyMenuA(gItem.menu, gItem.at.value, gItem.at.mode | flags, gItem.at.id, cut.c_str());
+    }
+    HostRetString(gItem.text);
+}
+
+void WP_GENERR(ParamBlock* pb) {
+    Args a(pb);
+    const bool before = gErrorMode;
+    if (a.has(1)) gErrorMode = a.logical(1);
+    retLogical(before);
+}
