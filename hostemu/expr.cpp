@@ -118,7 +118,7 @@ public:
     std::string rest() const { return pos_ < s_.size() ? s_.substr(pos_) : std::string(); }
 
 private:
-    const std::string& s_;
+    std::string s_;  // its own copy: parsers are made from temporaries (DIMENSION, DO ... WITH)
     size_t pos_ = 0;
 };
 
