@@ -296,5 +296,21 @@ TEST(Reference, ShellDefinesCommentsAndPrintedText) {
     EXPECT_EQ(scriptOf(printed), script);
 }
 
+// DIMENSION parses its own line, which the shell hands over as a temporary
+// string: the parser must not outlive the text it reads.
+TEST(Reference, ShellDimensionsArrays) {
+    const std::string script =
+        "DIMENSION list(3), grid(2, 2)\n"
+        "list(3) = 7\n"
+        "grid(2, 2) = \"x\"\n"
+        "? list(3)\n"
+        "? grid(2, 2)\n";
+    const std::string expected =
+        "DIMENSION list(3), grid(2, 2)\nlist(3) = 7\ngrid(2, 2) = \"x\"\n"
+        "? list(3)\n  = N 7 (width 10)\n"
+        "? grid(2, 2)\n  = C(1) \"x\"\n";
+    EXPECT_EQ(expected, runSession(script, Host::Options{}, {}));
+}
+
 }  // namespace
 }  // namespace kavro_test
