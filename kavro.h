@@ -52,3 +52,37 @@
 #DEFINE KV_GMEM_ZEROINIT      64       && the block starts all zero
 #DEFINE KV_GPTR               64       && fixed and zero: M_ALLOC's own choice
 #DEFINE KV_GHND               66       && movable and zero
+
+* ---- Editor sessions (EDSENDKEY): keys held down with the key code ----
+#DEFINE KV_ED_SHIFT           4096     && 0x1000, the letter "S"
+#DEFINE KV_ED_CONTROL         8192     && 0x2000, the letter "C"
+#DEFINE KV_ED_ALT             16384    && 0x4000, the letter "A"
+#DEFINE KV_ED_FOURTH          32768    && 0x8000, the letter "P"
+
+* ---- Editor sessions (EDGETENV, EDSETENV): the elements of ED_ENV ----
+#DEFINE KV_ED_ENVSIZE         25       && ED_ENV has this many elements
+#DEFINE KV_ED_FILENAME        1        && C the file's name
+#DEFINE KV_ED_LENGTH          2        && I the text's length in bytes
+#DEFINE KV_ED_LIMIT           3        && I the length limit, 0 for none (set)
+#DEFINE KV_ED_MODIFIED        4        && L the text differs from its file
+#DEFINE KV_ED_AUTOINDENT      5        && L auto-indent (set)
+#DEFINE KV_ED_BACKUP          6        && L make a backup (set)
+#DEFINE KV_ED_ADDLF           7        && L add line feeds (set)
+#DEFINE KV_ED_COMPILE         8        && L compile when saved (set)
+#DEFINE KV_ED_EOFMARK         9        && L add an end-of-file mark (set)
+#DEFINE KV_ED_SAVEPREFS       10       && L save preferences (set)
+#DEFINE KV_ED_DRAGDROP        11       && L drag and drop (set)
+#DEFINE KV_ED_READONLY        12       && I read-only state, 0 when the text may change
+#DEFINE KV_ED_STATUSBAR       13       && L status bar (set)
+#DEFINE KV_ED_LOCKPREFS       14       && L lock preferences (set)
+#DEFINE KV_ED_INSERT          15       && L insert mode, .F. overwrites (set)
+#DEFINE KV_ED_WRAP            16       && L word wrap (set)
+#DEFINE KV_ED_SELSTART        17       && I where the selection starts
+#DEFINE KV_ED_SELEND          18       && I the position after the selection
+#DEFINE KV_ED_SELANCHOR       19       && I where the selection was made from
+#DEFINE KV_ED_JUSTIFY         20       && I justification (set)
+#DEFINE KV_ED_TABWIDTH        21       && I tab width (set)
+#DEFINE KV_ED_FONTNAME        22       && C font name (set)
+#DEFINE KV_ED_FONTSIZE        23       && I font size (set)
+#DEFINE KV_ED_FONTSTYLE       24       && I font style (set)
+#DEFINE KV_ED_KIND            25       && I the kind of editor window

@@ -231,10 +231,10 @@ void EDSENDKEY(ParamBlock* pb) {
         if (a.type(3) == 'C') {
             for (const char c : a.bytes(3).view()) {
                 switch (c) {
-                    case 'A': case 'a': bits |= 0x4000; break;
-                    case 'C': case 'c': bits |= 0x2000; break;
-                    case 'S': case 's': bits |= 0x1000; break;
-                    case 'P': case 'p': bits |= 0x8000; break;
+                    case 'A': case 'a': bits |= AltKey; break;
+                    case 'C': case 'c': bits |= ControlKey; break;
+                    case 'S': case 's': bits |= ShiftKey; break;
+                    case 'P': case 'p': bits |= FourthKey; break;
                     default: break;
                 }
             }

@@ -38,6 +38,8 @@ enum PositionOp : int32_t { MoveTo = 0, LineStart = 1, LineOf = 2, Current = 3 }
 enum EditOp : int32_t { SendKey = 0, Delete = 1, Indent = 2 };
 // HostEdCommand operations.
 enum CommandOp : int32_t { Copy = 0, Cut = 1, Paste = 2, Undo = 3, Redo = 4 };
+// Modifier bits of a key sent with SendKey, above its 12 bits of key code.
+enum KeyModifier : uint32_t { ShiftKey = 0x1000, ControlKey = 0x2000, AltKey = 0x4000, FourthKey = 0x8000 };
 // HostEdScroll operations.
 enum ScrollOp : int32_t { ToPosition = 0, ToSelection = 1 };
 }  // namespace kv::editor

@@ -22,39 +22,40 @@
 
 using namespace kv;
 using namespace kv::editor;
+using namespace kv::editor::env;
 
 namespace {
 
 constexpr const char* kArrayName = "ED_ENV";
-constexpr int16_t kElements = 25;
+constexpr int16_t kElements = env::kCount;
 constexpr const char* kBadArray = "Array ED_ENV not found or have bad size!";
 constexpr int16_t kIntWidth = 10;
 
 // The flag fields of elements 4 to 11 and 13 to 15, by element number.
 uint16_t EditorEnvRecord::* flagField(int element) {
     switch (element) {
-        case 4: return &EditorEnvRecord::modified;
-        case 5: return &EditorEnvRecord::autoIndent;
-        case 6: return &EditorEnvRecord::makeBackup;
-        case 7: return &EditorEnvRecord::addLineFeeds;
-        case 8: return &EditorEnvRecord::autoCompile;
-        case 9: return &EditorEnvRecord::addEofMark;
-        case 10: return &EditorEnvRecord::savePreferences;
-        case 11: return &EditorEnvRecord::dragAndDrop;
-        case 13: return &EditorEnvRecord::statusBar;
-        case 14: return &EditorEnvRecord::lockPreferences;
-        default: return &EditorEnvRecord::insertMode;  // 15
+        case Modified: return &EditorEnvRecord::modified;
+        case AutoIndent: return &EditorEnvRecord::autoIndent;
+        case MakeBackup: return &EditorEnvRecord::makeBackup;
+        case AddLineFeeds: return &EditorEnvRecord::addLineFeeds;
+        case AutoCompile: return &EditorEnvRecord::autoCompile;
+        case AddEofMark: return &EditorEnvRecord::addEofMark;
+        case SavePreferences: return &EditorEnvRecord::savePreferences;
+        case DragAndDrop: return &EditorEnvRecord::dragAndDrop;
+        case StatusBar: return &EditorEnvRecord::statusBar;
+        case LockPreferences: return &EditorEnvRecord::lockPreferences;
+        default: return &EditorEnvRecord::insertMode;  // InsertMode
     }
 }
 
 // The 16-bit signed fields of elements 20, 21, 23, 24 and 25.
 int16_t EditorEnvRecord::* wordField(int element) {
     switch (element) {
-        case 20: return &EditorEnvRecord::justification;
-        case 21: return &EditorEnvRecord::tabWidth;
-        case 23: return &EditorEnvRecord::fontSize;
-        case 24: return &EditorEnvRecord::fontStyle;
-        default: return &EditorEnvRecord::editorKind;  // 25
+        case Justification: return &EditorEnvRecord::justification;
+        case TabWidth: return &EditorEnvRecord::tabWidth;
+        case FontSize: return &EditorEnvRecord::fontSize;
+        case FontStyle: return &EditorEnvRecord::fontStyle;
+        default: return &EditorEnvRecord::editorKind;  // EditorKind
     }
 }
 
@@ -164,18 +165,18 @@ void EDGETENV(ParamBlock* pb) {
     fetchEditorEnv(w, rec);
 
     ArrayWriter out(loc);
-    out.text(1, fieldText(rec.fileName, kFileNameSize));
-    out.text(22, fieldText(rec.fontName, kFontNameSize));
-    out.integer(2, rec.length);
-    out.integer(3, rec.lengthLimit);
-    out.integer(12, rec.readOnly);
-    out.integer(17, static_cast<int32_t>(static_cast<uint32_t>(rec.selStart) + 1u));
-    out.integer(18, static_cast<int32_t>(static_cast<uint32_t>(rec.selEnd) + 1u));
-    out.integer(19, static_cast<int32_t>(static_cast<uint32_t>(rec.selAnchor) + 1u));
-    for (int e : {20, 21, 23, 24, 25}) out.integer(e, rec.*wordField(e));
-    for (int e = 4; e <= 11; ++e) out.logical(e, rec.*flagField(e) != 0);
-    for (int e : {13, 14, 15}) out.logical(e, rec.*flagField(e) != 0);
-    out.logical(16, rec.wrap < 0);
+    out.text(FileName, fieldText(rec.fileName, kFileNameSize));
+    out.text(FontName, fieldText(rec.fontName, kFontNameSize));
+    out.integer(Length, rec.length);
+    out.integer(LengthLimit, rec.lengthLimit);
+    out.integer(ReadOnly, rec.readOnly);
+    out.integer(SelStart, static_cast<int32_t>(static_cast<uint32_t>(rec.selStart) + 1u));
+    out.integer(SelEnd, static_cast<int32_t>(static_cast<uint32_t>(rec.selEnd) + 1u));
+    out.integer(SelAnchor, static_cast<int32_t>(static_cast<uint32_t>(rec.selAnchor) + 1u));
+    for (int e : {Justification, TabWidth, FontSize, FontStyle, EditorKind}) out.integer(e, rec.*wordField(e));
+    for (int e = Modified; e <= DragAndDrop; ++e) out.logical(e, rec.*flagField(e) != 0);
+    for (int e : {StatusBar, LockPreferences, InsertMode}) out.logical(e, rec.*flagField(e) != 0);
+    out.logical(Wrap, rec.wrap < 0);
 }
 
 void EDSETENV(ParamBlock* pb) {
@@ -191,11 +192,11 @@ void EDSETENV(ParamBlock* pb) {
     if (!fetchEditorEnv(w, rec)) return retLogical(false);
 
     ArrayReader in(loc);
-    rec.lengthLimit = in.low16(3);
-    for (int e = 5; e <= 11; ++e) rec.*flagField(e) = in.logical(e) ? 1 : 0;
-    for (int e : {13, 14, 15}) rec.*flagField(e) = in.logical(e) ? 1 : 0;
-    rec.wrap = in.logical(16) ? -1 : 0;
-    in.fontName(22, rec.fontName);
-    for (int e : {20, 21, 23, 24}) rec.*wordField(e) = static_cast<int16_t>(in.low16(e));
+    rec.lengthLimit = in.low16(LengthLimit);
+    for (int e = AutoIndent; e <= DragAndDrop; ++e) rec.*flagField(e) = in.logical(e) ? 1 : 0;
+    for (int e : {StatusBar, LockPreferences, InsertMode}) rec.*flagField(e) = in.logical(e) ? 1 : 0;
+    rec.wrap = in.logical(Wrap) ? -1 : 0;
+    in.fontName(FontName, rec.fontName);
+    for (int e : {Justification, TabWidth, FontSize, FontStyle}) rec.*wordField(e) = static_cast<int16_t>(in.low16(e));
     HostEdEnv(w, &rec, 0);
 }

@@ -68,6 +68,40 @@ static_assert(offsetof(EditorEnvRecord, fontSize) == 375);
 static_assert(offsetof(EditorEnvRecord, fontStyle) == 377);
 static_assert(offsetof(EditorEnvRecord, editorKind) == 379);
 
+// The elements of the script array ED_ENV (EDGETENV, EDSETENV), numbered
+// from 1 as a script subscripts them; kavro.h gives scripts the same numbers.
+namespace env {
+enum Element : int {
+    FileName = 1,    // C
+    Length,          // I
+    LengthLimit,     // I, written back
+    Modified,        // L
+    AutoIndent,      // L, written back (5 to 11)
+    MakeBackup,
+    AddLineFeeds,
+    AutoCompile,
+    AddEofMark,
+    SavePreferences,
+    DragAndDrop,
+    ReadOnly,        // I
+    StatusBar,       // L, written back (13 to 16)
+    LockPreferences,
+    InsertMode,
+    Wrap,
+    SelStart,        // I, from 1
+    SelEnd,
+    SelAnchor,
+    Justification,   // I, written back (20 to 24)
+    TabWidth,
+    FontName,        // C
+    FontSize,
+    FontStyle,
+    EditorKind,      // I
+};
+constexpr int kCount = 25;
+static_assert(EditorKind == kCount);
+}  // namespace env
+
 // The editor check: fills `rec` with the window's settings and tells whether
 // the window is an editor. Window 0 is never one.
 bool fetchEditorEnv(int32_t window, EditorEnvRecord& rec);

@@ -10,6 +10,8 @@
 #include <set>
 #include <sstream>
 
+#include "editor/edhost.h"
+#include "editor/record.h"
 #include "frame/kavro.h"
 #include "hostemu/shell.h"
 #include "tests/support.h"
@@ -191,6 +193,36 @@ TEST(Reference, HeaderHoldsTheLibrarysNumbers) {
         {"KV_GMEM_ZEROINIT", GMEM_ZEROINIT},
         {"KV_GPTR", GPTR},
         {"KV_GHND", GHND},
+        {"KV_ED_SHIFT", kv::editor::ShiftKey},
+        {"KV_ED_CONTROL", kv::editor::ControlKey},
+        {"KV_ED_ALT", kv::editor::AltKey},
+        {"KV_ED_FOURTH", kv::editor::FourthKey},
+        {"KV_ED_ENVSIZE", kv::editor::env::kCount},
+        {"KV_ED_FILENAME", kv::editor::env::FileName},
+        {"KV_ED_LENGTH", kv::editor::env::Length},
+        {"KV_ED_LIMIT", kv::editor::env::LengthLimit},
+        {"KV_ED_MODIFIED", kv::editor::env::Modified},
+        {"KV_ED_AUTOINDENT", kv::editor::env::AutoIndent},
+        {"KV_ED_BACKUP", kv::editor::env::MakeBackup},
+        {"KV_ED_ADDLF", kv::editor::env::AddLineFeeds},
+        {"KV_ED_COMPILE", kv::editor::env::AutoCompile},
+        {"KV_ED_EOFMARK", kv::editor::env::AddEofMark},
+        {"KV_ED_SAVEPREFS", kv::editor::env::SavePreferences},
+        {"KV_ED_DRAGDROP", kv::editor::env::DragAndDrop},
+        {"KV_ED_READONLY", kv::editor::env::ReadOnly},
+        {"KV_ED_STATUSBAR", kv::editor::env::StatusBar},
+        {"KV_ED_LOCKPREFS", kv::editor::env::LockPreferences},
+        {"KV_ED_INSERT", kv::editor::env::InsertMode},
+        {"KV_ED_WRAP", kv::editor::env::Wrap},
+        {"KV_ED_SELSTART", kv::editor::env::SelStart},
+        {"KV_ED_SELEND", kv::editor::env::SelEnd},
+        {"KV_ED_SELANCHOR", kv::editor::env::SelAnchor},
+        {"KV_ED_JUSTIFY", kv::editor::env::Justification},
+        {"KV_ED_TABWIDTH", kv::editor::env::TabWidth},
+        {"KV_ED_FONTNAME", kv::editor::env::FontName},
+        {"KV_ED_FONTSIZE", kv::editor::env::FontSize},
+        {"KV_ED_FONTSTYLE", kv::editor::env::FontStyle},
+        {"KV_ED_KIND", kv::editor::env::EditorKind},
     };
     for (const auto& [name, value] : expected) {
         auto it = defs.find(name);
@@ -262,6 +294,22 @@ TEST(Reference, ShellDefinesCommentsAndPrintedText) {
         "= M_API(1)\n  >\n";
     EXPECT_EQ(expected, printed.substr(0, expected.size()));
     EXPECT_EQ(scriptOf(printed), script);
+}
+
+// DIMENSION parses its own line, which the shell hands over as a temporary
+// string: the parser must not outlive the text it reads.
+TEST(Reference, ShellDimensionsArrays) {
+    const std::string script =
+        "DIMENSION list(3), grid(2, 2)\n"
+        "list(3) = 7\n"
+        "grid(2, 2) = \"x\"\n"
+        "? list(3)\n"
+        "? grid(2, 2)\n";
+    const std::string expected =
+        "DIMENSION list(3), grid(2, 2)\nlist(3) = 7\ngrid(2, 2) = \"x\"\n"
+        "? list(3)\n  = N 7 (width 10)\n"
+        "? grid(2, 2)\n  = C(1) \"x\"\n";
+    EXPECT_EQ(expected, runSession(script, Host::Options{}, {}));
 }
 
 }  // namespace
