@@ -10,8 +10,11 @@
 #include "frame/info.h"
 #include "frame/lifecycle.h"
 #include "frame/table.h"
+#include "system/disks.h"
 #include "system/folders.h"
 #include "system/memory.h"
+#include "system/network.h"
+#include "system/quit.h"
 #include "text/translate.h"
 #include "text/utilities.h"
 #include "text/words.h"
@@ -20,8 +23,8 @@ namespace {
 constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::convert::kNumericRows, kv::bits::kCipherRows,
                                          kv::bits::kChecksumRows, kv::bits::kBitMapRows, kv::calendar::kRows,
                                          kv::text::kUtilityRows, kv::text::kWordRows, kv::text::kTranslationRows,
-                                         kv::memory::kMemoryRows, kv::sys::kFolderFontWipeRows, kv::info::kRows,
-                                         kv::lifecycle::kRows);
+                                         kv::memory::kMemoryRows, kv::sys::kFolderFontWipeRows, kv::disks::kRows,
+                                         kv::quit::kRows, kv::network::kRows, kv::info::kRows, kv::lifecycle::kRows);
 }  // namespace
 
 constinit FoxTableHeader gFoxTable = {0, static_cast<int16_t>(gEntries.size()), gEntries.data()};

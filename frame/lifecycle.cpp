@@ -6,6 +6,8 @@
 #include "calendar/calendar.h"
 #include "frame/shared.h"
 #include "frame/state.h"
+#include "system/disks.h"
+#include "system/quit.h"
 #include "text/translate.h"
 
 void OnLoad(ParamBlock*) {
@@ -21,8 +23,8 @@ void OnUnload(ParamBlock*) {
     // (worker thread: stop)
     FreeAllBitMaps();  // every bit map's memory goes back to the host
     // (command timer: stop)
-    // (bulk file runs: wait for them)
+    WaitForFileWorkers();  // bulk file runs finish first
     // (hooked windows and tray icon: give back)
     // (keyboard hook: remove)
-    // (forced-quit watcher: stop)
+    StopQuitWatcher();  // the forced-quit watcher ends before the library goes
 }
