@@ -157,8 +157,9 @@ TEST_F(DriveTable, OneRowPerDriveWithItsVolume) {
     const std::string root = std::string(1, letter_) + ":\\";
     char volume[100], fileSystem[100];
     DWORD serial, maxComponent, flags;
-    char type[2] = {"UxFHNCM"[GetDriveTypeA(root.c_str())], 0};
-    EXPECT_EQ(host().element("_DRIVES", row, 2).str, type);
+    // One character, the byte 0 for a drive without a root directory.
+    const UINT t = GetDriveTypeA(root.c_str());
+    EXPECT_EQ(host().element("_DRIVES", row, 2).str, std::string(1, t < 7 ? "U\0FHNCM"[t] : '*'));
     if (!GetVolumeInformationA(root.c_str(), volume, 100, &serial, &maxComponent, &flags, fileSystem, 100)) {
         // This platform keeps the volume of a folder's drive to itself: the row says so.
         EXPECT_EQ(host().element("_DRIVES", row, 3).nullOf, 'C');

@@ -66,6 +66,8 @@ protected:
         ASSERT_TRUE(window_);
         Clock::foreground = window_;
         const HMODULE m = host().module();
+        // Our own reference keeps the image mapped until the patches are taken out, after the unload.
+        ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(m), &library_));
         ticks_ = importPatch<decltype(&::GetTickCount)>(m, "kernel32.dll", "GetTickCount", &Clock::tickCount);
         wait_ = importPatch<decltype(&::WaitForSingleObject)>(m, "kernel32.dll", "WaitForSingleObject", &Clock::wait);
         attributes_ = importPatch<decltype(&::GetFileAttributesA)>(m, "kernel32.dll", "GetFileAttributesA",
@@ -80,15 +82,16 @@ protected:
     }
     void TearDown() override {
         stop();  // the unload ends the watcher while the clock is still ours
-        // No thread of the library's is left to keep it mapped.
-        for (int k = 0; k < 500 && GetModuleHandleA("Kavro.FLL"); ++k) Sleep(10);
-        EXPECT_EQ(GetModuleHandleA("Kavro.FLL"), nullptr);
         ticks_.reset();
         wait_.reset();
         attributes_.reset();
         post_.reset();
         foreground_.reset();
         send_.reset();
+        if (library_) FreeLibrary(library_);
+        // No thread of the library's is left to keep it mapped.
+        for (int k = 0; k < 500 && GetModuleHandleA("Kavro.FLL"); ++k) Sleep(10);
+        EXPECT_EQ(GetModuleHandleA("Kavro.FLL"), nullptr);
         DestroyWindow(window_);
         FileTest::TearDown();
     }
@@ -112,6 +115,7 @@ protected:
     }
 
     HWND window_ = nullptr;
+    HMODULE library_ = nullptr;
     std::string signal_;
     std::unique_ptr<ImportPatch<decltype(&::GetTickCount)>> ticks_;
     std::unique_ptr<ImportPatch<decltype(&::WaitForSingleObject)>> wait_;
