@@ -65,3 +65,8 @@
 = TRANS_SET("", "")
 * The word scanner's delimiters: space, carriage return, line feed, tab.
 ? MW_DLM()
+* Drives: how many there are; _DRIVES holds a row for each.
+? S_ADRIVES()
+? _DRIVES(1, 1)
+? S_DTYPE("C")
+? S_ISNT()

@@ -198,3 +198,63 @@ TEST_F(Quit, TextsThatDoNotFit) {
 
 }  // namespace
 }  // namespace kavro_test
+
+namespace kavro_test {
+namespace {
+
+// The message entry run by the platform's own command-line DLL runner.
+class RunDll : public HostTest {
+protected:
+    struct Seen {
+        bool found = false;
+        std::string text;
+        DWORD exitCode = STILL_ACTIVE;
+    };
+    Seen run(const std::string& commandLine, const char* title) {
+        char library[MAX_PATH];
+        GetModuleFileNameA(host().module(), library, MAX_PATH);
+        std::string command = "rundll32.exe \"" + std::string(library) + "\",DispMsg_RunDll " + commandLine;
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        Seen seen;
+        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            ADD_FAILURE() << "rundll32 did not start: " << GetLastError();
+            return seen;
+        }
+        // The box is looked for while the process runs; it ends by itself.
+        while (WaitForSingleObject(pi.hProcess, 50) == WAIT_TIMEOUT) {
+            if (seen.found) continue;
+            if (HWND box = FindWindowA(nullptr, title)) {
+                char text[200] = {};
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+                seen.found = text[0] != 0;
+                seen.text = text;
+            }
+        }
+        GetExitCodeProcess(pi.hProcess, &seen.exitCode);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        return seen;
+    }
+};
+
+TEST_F(RunDll, MessageWithTitleAndTime) {
+    const Seen seen = run("Disk full|Call support/Backup/2", "Backup");
+    EXPECT_TRUE(seen.found);
+    EXPECT_EQ(seen.text, "Disk full\nCall support");
+    EXPECT_EQ(seen.exitCode, 0u);
+}
+
+TEST_F(RunDll, DefaultTitleAndTime) {
+    const char kDefault[] = "\xCF\xF0\xE5\xE4\xF3\xEF\xF0\xE5\xE6\xE4\xE5\xED\xE8\xE5";
+    const DWORD start = GetTickCount();
+    const Seen seen = run("Only text//", kDefault);  // an empty title too takes the default
+    EXPECT_TRUE(seen.found);
+    EXPECT_EQ(seen.text, "Only text");
+    EXPECT_EQ(seen.exitCode, 0u);
+    EXPECT_GE(GetTickCount() - start, 5500u);  // the default six seconds
+}
+
+}  // namespace
+}  // namespace kavro_test
