@@ -140,3 +140,9 @@ M = WP_CREATE("MNU")
 ? S_ISALT()
 ? S_ISLCTRL()
 ? S_ISRSHIFT()
+
+* Drives: how many there are; _DRIVES holds a row for each.
+? S_ADRIVES()
+? _DRIVES(1, 1)
+? S_DTYPE("C")
+? S_ISNT()

@@ -12,8 +12,11 @@
 #include "frame/lifecycle.h"
 #include "frame/table.h"
 #include "frame/worker.h"
+#include "system/disks.h"
 #include "system/folders.h"
 #include "system/memory.h"
+#include "system/network.h"
+#include "system/quit.h"
 #include "text/translate.h"
 #include "text/utilities.h"
 #include "text/words.h"
@@ -38,6 +41,9 @@ constinit auto gEntries = kv::joinTables(
     kv::editor::kRows,
     kv::memory::kMemoryRows,
     kv::sys::kFolderFontWipeRows,
+    kv::disks::kRows,
+    kv::quit::kRows,
+    kv::network::kRows,
     kv::ui::kMenuRows,
     kv::ui::kDialogRows,
     kv::ui::kKeyRows,

@@ -7,6 +7,8 @@
 #include "frame/shared.h"
 #include "frame/state.h"
 #include "frame/worker.h"
+#include "system/disks.h"
+#include "system/quit.h"
 #include "text/translate.h"
 #include "ui/hooks.h"
 #include "ui/objects.h"
@@ -26,9 +28,9 @@ void OnUnload(ParamBlock*) {
     StopWorker();      // the worker thread ends, or is left to end on its own
     FreeAllBitMaps();  // every bit map's memory goes back to the host
     StopCommandTimer();  // no command runs any more
-    // (bulk file runs: wait for them)
+    WaitForFileWorkers();  // bulk file runs finish first
     ReleaseHookedWindows();  // hooked windows and the tray window run their class procedures again
     ReleaseTray();           // and the tray icon goes
     RemoveKeyboardHook();  // with its polling routine
-    // (forced-quit watcher: stop)
+    StopQuitWatcher();  // the forced-quit watcher ends before the library goes
 }

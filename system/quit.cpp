@@ -1,0 +1,210 @@
+// The forced quit. A watcher thread in each process polls for the signal
+// file; the processes share the quit flag, the time of the last look and the
+// deadline through SharedData, so that the file is looked at no more than
+// every 20 seconds by all of them together, one of them shows the warning, and
+// all quit at the same deadline, 60 seconds after the file was found.
+//
+// The watcher waits on a stop event instead of sleeping, so that stopping it
+// ends it at once and cleanly: it is never killed, which could leave the
+// process's heap locked.
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "frame/kavro.h"
+#include "frame/shared.h"
+#include "system/quit.h"
+
+using namespace kv;
+
+namespace {
+
+constexpr DWORD kPollInterval = 20000;  // between two looks at the file, by any process
+constexpr DWORD kWatcherPause = 4000;
+constexpr DWORD kGracePeriod = 60000;
+constexpr DWORD kWarningSettle = 300;   // before the foreground window is taken
+constexpr DWORD kCloseTimeout = 5000;   // for a window asked to close, and a warning asked to go
+constexpr LONG kWarningTaken = -10000000;
+
+constexpr size_t kPathSize = 262, kTitleSize = 128, kTextSize = 300;
+
+volatile LONG* slot(int k) { return reinterpret_cast<volatile LONG*>(&SharedData[shared::QuitFirst + k]); }
+volatile LONG& gQuitFlag = *slot(0);
+volatile LONG& gLastCheck = *slot(1);
+volatile LONG& gDeadline = *slot(2);
+
+HANDLE gWatcher = nullptr;
+HANDLE gStop = nullptr;  // set: the watcher ends
+DWORD gScriptThread = 0;
+char gPath[kPathSize], gTitle[kTitleSize], gText[kTextSize];
+
+const char kInsideLibrary = 0;
+
+// A reference of the library's own for a thread, given back as its last act.
+HMODULE referenceLibrary() {
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, &kInsideLibrary, &self);
+    return self;
+}
+
+// Waits `ms`; true when the watcher is being stopped.
+bool pause(DWORD ms) { return WaitForSingleObject(gStop, ms) == WAIT_OBJECT_0; }
+
+DWORD WINAPI warningThread(LPVOID module) {
+    try {
+        MessageBoxA(nullptr, gText, gTitle, MB_SYSTEMMODAL | MB_ICONHAND | MB_SETFOREGROUND | MB_TOPMOST);
+    } catch (...) {
+    }
+    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+}
+
+BOOL CALLBACK closeWindow(HWND window, LPARAM) {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+// Asks the warning box to go and waits a while for its thread to end; a box
+// that will not go is left to its user (its thread holds the library).
+void dismissWarning(HANDLE warning, DWORD id) {
+    EnumThreadWindows(id, closeWindow, 0);
+    WaitForSingleObject(warning, kCloseTimeout);
+    CloseHandle(warning);
+}
+
+void watch() {
+    while (gQuitFlag == 0) {
+        const DWORD now = GetTickCount();
+        if (now - static_cast<DWORD>(gLastCheck) > kPollInterval) {
+            gLastCheck = static_cast<LONG>(now);
+            if (GetFileAttributesA(gPath) != INVALID_FILE_ATTRIBUTES && gQuitFlag == 0) {
+                gQuitFlag = 1;
+                gDeadline = static_cast<LONG>(now + kGracePeriod);
+            }
+        }
+        if (pause(kWatcherPause)) return;
+    }
+    HANDLE warning = nullptr;
+    DWORD warningId = 0;
+    HWND foreground = nullptr;
+    if (gQuitFlag > 0) {
+        gQuitFlag = kWarningTaken;
+        if (const HMODULE self = referenceLibrary()) {
+            warning = CreateThread(nullptr, 0, warningThread, self, 0, &warningId);
+            if (!warning) FreeLibrary(self);
+        }
+        const bool stopping = pause(kWarningSettle);
+        foreground = GetForegroundWindow();
+        if (stopping) {
+            if (warning) dismissWarning(warning, warningId);
+            return;
+        }
+    }
+    const DWORD deadline = static_cast<DWORD>(gDeadline);
+    if (deadline != 0) {
+        const DWORD now = GetTickCount();
+        const bool stopping = static_cast<int32_t>(deadline - now) > 0 && pause(deadline - now);
+        if (warning) dismissWarning(warning, warningId);
+        if (stopping) return;
+        if (foreground && IsWindow(foreground))
+            SendMessageTimeoutA(foreground, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kCloseTimeout, nullptr);
+        PostThreadMessageA(gScriptThread, WM_QUIT, 0, 0);
+    } else if (warning) {
+        dismissWarning(warning, warningId);
+    }
+}
+
+DWORD WINAPI watcherThread(LPVOID module) {
+    try {
+        watch();
+    } catch (...) {
+    }
+    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+}
+
+// A text argument into a buffer; one that does not fit is refused.
+void copyText(Args& a, int i, char* out, size_t size) {
+    const Bytes b = a.bytes(i);
+    if (b.size >= size) fail(err::BadArgument);
+    if (b.size) std::memcpy(out, b.data, b.size);
+    out[b.size] = 0;
+}
+
+}  // namespace
+
+void StopQuitWatcher() {
+    if (!gWatcher) return;
+    SetEvent(gStop);
+    WaitForSingleObject(gWatcher, INFINITE);
+    CloseHandle(gWatcher);
+    CloseHandle(gStop);
+    gWatcher = gStop = nullptr;
+}
+
+void FF_QUIT(ParamBlock* pb) {
+    Args a(pb);
+    StopQuitWatcher();
+    const uint32_t pathLength = a.value(1).length;
+    if (pathLength >= 1 && pathLength <= kPathSize - 1) {
+        if (a.value(2).length >= kTitleSize || a.value(3).length >= kTextSize) fail(err::BadArgument);
+        gScriptThread = GetCurrentThreadId();
+        copyText(a, 1, gPath, kPathSize);
+        copyText(a, 2, gTitle, kTitleSize);
+        copyText(a, 3, gText, kTextSize);
+        gStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        const HMODULE self = gStop ? referenceLibrary() : nullptr;
+        if (self) {
+            gWatcher = CreateThread(nullptr, 0, watcherThread, self, 0, nullptr);
+            if (!gWatcher) FreeLibrary(self);
+        }
+        if (!gWatcher && gStop) {
+            CloseHandle(gStop);
+            gStop = nullptr;
+        }
+    }
+    retUnsigned(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(gWatcher)), 15);
+}
+
+// ---- the message entry of the command-line DLL runner ----
+
+namespace {
+// "Предупреждение" in code page 1251.
+constexpr char kDefaultTitle[] = "\xCF\xF0\xE5\xE4\xF3\xEF\xF0\xE5\xE6\xE4\xE5\xED\xE8\xE5";
+constexpr UINT kDefaultDisplay = 6000;
+
+void CALLBACK endProcess(HWND, UINT, UINT_PTR, DWORD) { ExitProcess(0); }
+}  // namespace
+
+// "text|more text/title/seconds": '|' starts a new line; after the first '/'
+// comes the title, after each later one a number of seconds (the last counts).
+//
+// The runner asks for the plain name, which the 32-bit build gives its
+// decorated function here.
+#if defined(__i386__)
+asm(".section .drectve\n.ascii \" -export:DispMsg_RunDll=DispMsg_RunDll@16\"\n.text");
+#define KAVRO_RUNNER_EXPORT
+#else
+#define KAVRO_RUNNER_EXPORT __declspec(dllexport)
+#endif
+extern "C" KAVRO_RUNNER_EXPORT int WINAPI DispMsg_RunDll(HWND window, HINSTANCE, LPSTR commandLine, int) {
+    const char* title = nullptr;
+    long seconds = 0;
+    if (commandLine) {
+        for (char* p = commandLine; *p; ++p) {
+            if (*p == '|') {
+                *p = '\n';
+            } else if (*p == '/') {
+                *p = 0;
+                if (!title)
+                    title = p + 1;
+                else
+                    seconds = std::strtol(p + 1, nullptr, 10);
+            }
+        }
+    }
+    // A time of 0 or less, or one too long for the timer, takes the default.
+    const UINT display = seconds > 0 && seconds <= 0x7FFFFFFF / 1000 ? static_cast<UINT>(seconds) * 1000 : kDefaultDisplay;
+    SetTimer(nullptr, 0, display, endProcess);
+    return MessageBoxA(window, commandLine ? commandLine : "", title && *title ? title : kDefaultTitle,
+                       MB_ICONHAND | MB_SETFOREGROUND | MB_TOPMOST);
+}

@@ -1,0 +1,228 @@
+#include <windows.h>
+#include <lm.h>
+#include <nb30.h>
+
+#include <cstring>
+
+#include "hostemu/iat.h"
+#include "tests/support.h"
+
+namespace kavro_test {
+namespace {
+
+// A server with `total` shares, handed out `batch` at a time.
+struct Server {
+    static inline int total = 0, batch = 0, given = 0, frees = 0;
+    static inline NET_API_STATUS failure = 0;
+    static inline std::wstring askedFor;
+    static inline std::vector<std::vector<SHARE_INFO_1>> buffers;
+    static inline std::vector<std::wstring> names, remarks;
+
+    static void reset(int n, int perBatch) {
+        total = n;
+        batch = perBatch;
+        given = frees = 0;
+        failure = 0;
+        buffers.clear();
+        names.clear();
+        remarks.clear();
+        for (int k = 0; k < n; ++k) {
+            names.push_back(L"SHARE" + std::to_wstring(k));
+            remarks.push_back(k % 2 ? L"" : L"remark of " + std::to_wstring(k));
+        }
+        buffers.reserve(1000);
+    }
+    static NET_API_STATUS WINAPI enumerate(LMSTR server, DWORD level, LPBYTE* out, DWORD, LPDWORD read,
+                                           LPDWORD totalEntries, LPDWORD resume) {
+        askedFor = server ? server : L"(null)";
+        if (level != 1) return ERROR_INVALID_LEVEL;
+        if (failure) return failure;
+        const int n = std::min(batch, total - given);
+        buffers.emplace_back(static_cast<size_t>(std::max(n, 1)));
+        for (int k = 0; k < n; ++k) {
+            SHARE_INFO_1& s = buffers.back()[k];
+            s.shi1_netname = names[given + k].data();
+            s.shi1_remark = remarks[given + k].data();
+            s.shi1_type = (given + k) % 3 == 2 ? STYPE_SPECIAL | STYPE_IPC : STYPE_DISKTREE;
+        }
+        given += n;
+        *out = reinterpret_cast<LPBYTE>(buffers.back().data());
+        *read = n;
+        *totalEntries = total;
+        *resume = given;
+        return given < total ? ERROR_MORE_DATA : NERR_Success;
+    }
+    static NET_API_STATUS WINAPI bufferFree(LPVOID) {
+        ++frees;
+        return NERR_Success;
+    }
+};
+
+class Network : public HostTest {
+protected:
+    void fakeServer() {
+        shares_ = importPatch<decltype(&::NetShareEnum)>(host().module(), "netapi32.dll", "NetShareEnum",
+                                                         &Server::enumerate);
+        free_ = importPatch<decltype(&::NetApiBufferFree)>(host().module(), "netapi32.dll", "NetApiBufferFree",
+                                                           &Server::bufferFree);
+        ASSERT_TRUE(shares_->active() && free_->active());
+    }
+    void TearDown() override {
+        shares_.reset();
+        free_.reset();
+        netbios_.reset();
+        HostTest::TearDown();
+    }
+    std::unique_ptr<ImportPatch<decltype(&::NetShareEnum)>> shares_;
+    std::unique_ptr<ImportPatch<decltype(&::NetApiBufferFree)>> free_;
+    std::unique_ptr<ImportPatch<decltype(&::Netbios)>> netbios_;
+};
+
+TEST_F(Network, SharesInSeveralBatches) {
+    fakeServer();
+    Server::reset(5, 2);
+    const Value n = ok("NET_SHARES", {Str("\\\\files")});
+    EXPECT_EQ(n.i, 5);
+    EXPECT_EQ(n.width, 10);
+    EXPECT_EQ(Server::askedFor, L"\\\\files");
+    EXPECT_EQ(Server::frees, 3);
+    const Variable* v = host().variable("PA_SHARES");
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->rows, 5);
+    EXPECT_EQ(v->cols, 3);
+    EXPECT_EQ(host().element("PA_SHARES", 1, 1).str, "SHARE0");
+    EXPECT_EQ(host().element("PA_SHARES", 1, 2).str, "remark of 0");
+    EXPECT_EQ(host().element("PA_SHARES", 2, 2).str, "");
+    EXPECT_EQ(host().element("PA_SHARES", 1, 3).asNumber(), 0);
+    // A special share shows its high bit.
+    EXPECT_EQ(host().element("PA_SHARES", 3, 3).asNumber(), 2147483651.0);
+    EXPECT_EQ(host().element("PA_SHARES", 3, 3).width, 15);
+    EXPECT_EQ(host().element("PA_SHARES", 5, 1).str, "SHARE4");
+
+    // A second call sizes the array anew.
+    Server::reset(2, 10);
+    EXPECT_EQ(ok("NET_SHARES", {Str("other")}).i, 2);
+    EXPECT_EQ(host().variable("PA_SHARES")->rows, 2);
+}
+
+TEST_F(Network, MoreSharesThanTheRecordsHold) {
+    fakeServer();
+    Server::reset(250, 120);
+    EXPECT_EQ(ok("NET_SHARES", {Str("big")}).i, 200);
+    EXPECT_EQ(host().variable("PA_SHARES")->rows, 200);
+    EXPECT_EQ(host().element("PA_SHARES", 200, 1).str, "SHARE199");
+    EXPECT_EQ(Server::frees, static_cast<int>(Server::buffers.size()));  // every batch given back
+}
+
+TEST_F(Network, AServerThatDoesNotAnswer) {
+    fakeServer();
+    Server::reset(3, 3);
+    Server::failure = ERROR_BAD_NETPATH;
+    host().setVar("PA_SHARES", Str("old"));
+    EXPECT_EQ(ok("NET_SHARES", {Str("\\\\nowhere")}).i, 0);
+    const Variable* v = host().variable("PA_SHARES");
+    ASSERT_TRUE(v && v->array);
+    EXPECT_EQ(v->rows, 1);
+    EXPECT_EQ(v->cols, 3);
+    EXPECT_EQ(host().element("PA_SHARES", 1, 1).type, 'L');  // never stored
+    EXPECT_EQ(Server::frees, 0);
+    // Server names the platform takes whole, and no longer.
+    EXPECT_EQ(ok("NET_SHARES", {Str(std::string(49, 's'))}).i, 0);
+    EXPECT_EQ(Server::askedFor, std::wstring(49, L's'));
+    EXPECT_EQ(error("NET_SHARES", {Str(std::string(50, 's'))}), 901);
+}
+
+// NetBIOS adapters: each listed number answers with its address.
+struct Adapters {
+    static inline std::vector<UCHAR> lanas;
+    static inline std::vector<std::string> addresses;  // by position in lanas
+    static inline UCHAR statusCode = NRC_GOODRET;
+    static inline std::vector<std::string> callNames;
+    static UCHAR WINAPI netbios(PNCB ncb) {
+        switch (ncb->ncb_command) {
+            case NCBENUM: {
+                auto* e = reinterpret_cast<LANA_ENUM*>(ncb->ncb_buffer);
+                e->length = static_cast<UCHAR>(lanas.size());
+                for (size_t k = 0; k < lanas.size(); ++k) e->lana[k] = lanas[k];
+                return NRC_GOODRET;
+            }
+            case NCBRESET:
+                return NRC_GOODRET;
+            case NCBASTAT: {
+                callNames.emplace_back(reinterpret_cast<const char*>(ncb->ncb_callname), NCBNAMSZ);
+                if (statusCode != NRC_GOODRET) return statusCode;
+                EXPECT_EQ(ncb->ncb_length, 600);
+                for (size_t k = 0; k < lanas.size(); ++k)
+                    if (lanas[k] == ncb->ncb_lana_num) std::memcpy(ncb->ncb_buffer, addresses[k].data(), 6);
+                return NRC_GOODRET;
+            }
+        }
+        return NRC_ILLCMD;
+    }
+};
+
+class Mac : public Network {
+protected:
+    void SetUp() override {
+        Network::SetUp();
+        Adapters::lanas.clear();
+        Adapters::addresses.clear();
+        Adapters::callNames.clear();
+        Adapters::statusCode = NRC_GOODRET;
+        netbios_ = importPatch<decltype(&::Netbios)>(host().module(), "netapi32.dll", "Netbios", &Adapters::netbios);
+        ASSERT_TRUE(netbios_->active());
+    }
+};
+
+TEST_F(Mac, OneAddressForTwoAdapterNumbers) {
+    Adapters::lanas = {0, 3, 5};
+    const std::string one("\x00\x11\x22\x33\x44\x55", 6), other("\xAA\x00\x00\x00\x00\x01", 6);
+    Adapters::addresses = {one, one, other};
+    const Value r = ok("NET_MAC");
+    EXPECT_EQ(r.str, Adapters::addresses[0] + Adapters::addresses[2]);
+    EXPECT_EQ(Adapters::callNames[0], "*" + std::string(15, ' '));
+    EXPECT_EQ(ok("NET_CODE").asNumber(), 0);
+    EXPECT_EQ(ok("NET_CODE").width, 15);
+
+    Adapters::callNames.clear();
+    ok("NET_MAC", {Str("host-a1")});
+    EXPECT_EQ(Adapters::callNames[0], "HOST-A1" + std::string(9, ' '));
+    ok("NET_MAC", {Str("abcdefghijklmno")});
+    EXPECT_EQ(Adapters::callNames.back(), "ABCDEFGHIJKLMNO ");
+    ok("NET_MAC", {Str("")});
+    EXPECT_EQ(Adapters::callNames.back(), "*" + std::string(15, ' '));
+    const Result tooLong = host().call("NET_MAC", {Str("abcdefghijklmnop")});
+    EXPECT_FALSE(tooLong.ok());
+    EXPECT_EQ(tooLong.message, "Name is too long");
+}
+
+TEST_F(Mac, AtMostTenAddresses) {
+    for (UCHAR k = 0; k < 12; ++k) {
+        Adapters::lanas.push_back(k);
+        Adapters::addresses.push_back(std::string("\x02\x00\x00\x00\x00", 5) + static_cast<char>(k + 1));
+    }
+    const Value r = ok("NET_MAC");
+    ASSERT_EQ(r.str.size(), 60u);
+    EXPECT_EQ(r.str.substr(54), Adapters::addresses[9]);
+}
+
+TEST_F(Mac, ANameNoMachineAnswers) {
+    Adapters::lanas = {0};
+    Adapters::addresses = {std::string(6, 'x')};
+    Adapters::statusCode = NRC_CMDTMO;
+    EXPECT_EQ(ok("NET_MAC", {Str("nobody")}).str, "");
+    EXPECT_EQ(ok("NET_CODE").asNumber(), NRC_CMDTMO);
+    Adapters::lanas.clear();
+    EXPECT_EQ(ok("NET_MAC").str, "");
+    EXPECT_EQ(ok("NET_CODE").asNumber(), 0);  // the enumeration itself succeeded
+}
+
+TEST_F(HostTest, TheRealPlatformAnswersSomething) {
+    const Value mac = ok("NET_MAC");
+    EXPECT_EQ(mac.str.size() % 6, 0u);
+    EXPECT_GE(ok("NET_SHARES", {Str("")}).i, 0);
+    EXPECT_TRUE(host().variable("PA_SHARES"));
+}
+
+}  // namespace
+}  // namespace kavro_test
