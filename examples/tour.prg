@@ -146,3 +146,9 @@ M = WP_CREATE("MNU")
 ? _DRIVES(1, 1)
 ? S_DTYPE("C")
 ? S_ISNT()
+
+* The worker thread drives the companion automation server from the background.
+? MT_CREATE() > 0
+PUMP 1500
+= MT_DESTROY()
+? MT_POINTER() <> 0

@@ -58,6 +58,13 @@ fi
 # One Wine server for a whole run: it stays up for a minute after the last program.
 "$KAVRO_WINESERVER" -p 60 2>/dev/null || true
 
+# The companion automation server, registered for the prefix's user whenever
+# the build has a newer one (the worker thread's demo and scripts create it).
+server_dll="$KAVRO_BUILD/KavroMTServer.dll"
+if [ -f "$server_dll" ] && [ "$server_dll" -nt "$WINEPREFIX/.kavro-server" ]; then
+  "${KAVRO_WINE[@]}" regsvr32 /s "$server_dll" >/dev/null 2>&1 && touch "$WINEPREFIX/.kavro-server"
+fi
+
 kavro_run() {
   "${KAVRO_WINE[@]}" "$@"
 }
