@@ -24,6 +24,9 @@ void cipher(bench::Host& host) {
     bench::report("C_DECODE 16 MiB (no key)", kSize, keyless, copy, "memcpy");
     const double code = bench::bestSeconds([&] { host.call("U_CODE", {hostemu::HandleArg(data, kSize), hostemu::Int(7)}); });
     bench::report("U_CODE 16 MiB", kSize, code, copy, "memcpy");
+    const double decode =
+        bench::bestSeconds([&] { host.call("U_DECODE", {hostemu::HandleArg(data, kSize), hostemu::Int(7)}); });
+    bench::report("U_DECODE 16 MiB", kSize, decode, copy, "memcpy");
     host.freeHandle(data);
 }
 
