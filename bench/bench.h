@@ -21,6 +21,12 @@ using hostemu::Host;
 
 // Seconds taken by the fastest of `reps` runs of f.
 double bestSeconds(const std::function<void()>& f, int reps = 5);
+// The same for several functions run in turn, each once per round, so that a
+// kernel and its references see the same moments of a busy machine.
+std::vector<double> bestSecondsEach(const std::vector<std::function<void()>>& fs, int reps = 5);
+// The bytes of the handle the host holds for a call's new object (a bit map):
+// the one handle in `after` that is not in `before`.
+uint8_t* newHandleBytes(Host& host, const std::vector<MemHandle>& before);
 
 struct Reference {
     std::string name;

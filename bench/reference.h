@@ -4,13 +4,15 @@
 // under test). What each stands for:
 //   read      the bytes read once with vector loads and OR-ed together: the
 //             memory-bandwidth limit of any scan (BM_AT1, M_FINDBIT).
-//   a op b    c[i] = a[i] op b[i] over three arrays: what a compiler makes of
+//   3-stream  c[i] = a[i] op b[i] over three arrays: what a compiler makes of
 //             the plain loop, the limit of a kernel with three streams
 //             (BM_AND, BM_OR, BM_XOR).
-//   not       p[i] = ~p[i] in place: the limit of an in-place rewrite (BM_NOT).
+//   in-place  p[i] = ~p[i]: the limit of an in-place rewrite (BM_NOT).
 //   memcpy, memchr, zlib crc32
-//             the C runtime's and zlib's own routines, the references a
-//             programmer would reach for first.
+//             the C runtime's copy and search and zlib's crc32, the
+//             references a programmer would reach for first. memcpy moves
+//             two streams, so a kernel with three (or one) is compared with
+//             it for scale only.
 // Every buffer timed has had its pages written first: never-written pages of
 // a fresh allocation all map to one cached zero page and read faster than
 // memory can deliver.

@@ -241,6 +241,26 @@ TEST(BitKernels, FastFormsAgreeWithThePlainDefinitions) {
     }
 }
 
+// Runs past the caches' size take the stores that go around them.
+TEST(BitKernels, LargeRunsAgreeWithThePlainDefinitions) {
+    if (!kv::cpuHasSse2()) GTEST_SKIP() << "no SSE2";
+    const size_t n = (size_t(8) << 20) + 77;
+    std::mt19937 rng(12);
+    std::vector<uint8_t> a(n + 32), b(n + 32);
+    for (auto& x : a) x = static_cast<uint8_t>(rng());
+    for (auto& x : b) x = static_cast<uint8_t>(rng());
+    for (auto op : {kv::bits::Op::And, kv::bits::Op::Xor}) {
+        std::vector<uint8_t> want(n + 32, 9), got(n + 32, 9);
+        kv::bits::plain::combine(op, want.data() + 5, a.data() + 3, b.data() + 30, n);
+        kv::bits::sse2::combine(op, got.data() + 5, a.data() + 3, b.data() + 30, n);
+        ASSERT_TRUE(got == want) << "sse2";
+        if (kv::cpuHasAvx2()) {
+            std::fill(got.begin(), got.end(), 9);
+            kv::bits::avx2::combine(op, got.data() + 5, a.data() + 3, b.data() + 30, n);
+            ASSERT_TRUE(got == want) << "avx2";
+        }
+    }
+}
 
 }  // namespace
 }  // namespace kavro_test
