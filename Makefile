@@ -1,6 +1,6 @@
 # The two commands a new machine needs: `make test` and `make demo`.
 # Both install what is missing first (tools/setup.sh), quickly when all is there.
-.PHONY: all setup build test demo bench clean
+.PHONY: all setup build build32 build64 runnable test demo bench clean
 
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 JOBS ?= $(shell nproc)
@@ -11,24 +11,32 @@ setup:
 	@bash tools/setup.sh
 
 # build/ holds the shipped 32-bit library (build/Kavro.FLL) and its 32-bit
-# programs; build/win64/ the 64-bit build of the same sources, which the tests
-# use on machines that cannot run 32-bit code.
-build: setup
+# programs, which the tests, tools and demo run (natively, or through QEMU
+# where the kernel runs no 32-bit code). build/win64/ holds the 64-bit build
+# of the same sources: `make test` builds it every time so that 64-bit-unclean
+# code shows, and it runs only where neither way of running 32-bit code works.
+build: runnable build64
+
+build32: setup
 	@test -f build/CMakeCache.txt || cmake -S . -B build -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build -j $(JOBS) > build/.build.log 2>&1 || { cat build/.build.log; exit 1; }
-	@if [ "$$(cat build/.test-arch)" = 64 ]; then \
-	  test -f build/win64/CMakeCache.txt || cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(CMAKE_FLAGS) >/dev/null; \
-	  cmake --build build/win64 -j $(JOBS) > build/win64/.build.log 2>&1 || { cat build/win64/.build.log; exit 1; }; \
-	fi
+
+build64: setup
+	@test -f build/win64/CMakeCache.txt || cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build/win64 -j $(JOBS) > build/win64/.build.log 2>&1 || { cat build/win64/.build.log; exit 1; }
+
+# What this machine runs: the 32-bit build, and the 64-bit one only as the last resort.
+runnable: build32
+	@if [ "$$(cat build/.test-arch)" = 64 ]; then $(MAKE) -s build64; fi
 
 test: build
 	@tools/run-tests
 
-demo: build
+demo: runnable
 	@tools/kavrosh --echo examples/tour.prg
 
 # Every kernel once for each processor path this machine has (tools/run-bench).
-bench: build
+bench: runnable
 	@tools/run-bench
 
 clean:

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "bits/crc.h"
+#include "frame/entries.h"
 #include "frame/kavro.h"
 
 using namespace kv;
@@ -33,7 +34,7 @@ uint32_t lengthArg(const Args& a, int i) {
 bool findHashData() {
     if (HashDataEntry) return true;
     if (HMODULE shell = LoadLibraryA("shlwapi.dll")) {
-        HashDataEntry = reinterpret_cast<HashDataFn>(reinterpret_cast<void*>(GetProcAddress(shell, "HashData")));
+        HashDataEntry = systemEntry<HashDataFn>(shell, "HashData");
         if (!HashDataEntry) FreeLibrary(shell);
     }
     return HashDataEntry != nullptr;

@@ -65,3 +65,21 @@
 = TRANS_SET("", "")
 * The word scanner's delimiters: space, carriage return, line feed, tab.
 ? MW_DLM()
+
+* Editor windows: open a file in the host's editor, edit it, save it and read it back.
+tf = GETENV("TEMP") + "\kavro-tour.txt"
+= STRTOFILE("hello" + CHR(13) + CHR(10) + "world" + CHR(13) + CHR(10), tf)
+ew = EDOPEN(tf)
+? EDGETLN(ew, 8)
+= EDSETPOS(ew, EDGETLP(ew, 2))
+= EDINSERT(ew, "wide ")
+= EDSELECT(ew, 1, 6)
+= EDCUT(ew)
+= EDINSERT(ew, "goodbye")
+? EDGETSTR(ew, 1, 100)
+= EDUNDO(ew)
+? EDGETSTR(ew, 1, 100)
+= EDSAVE(ew)
+? EDCLOSE(ew)
+? FILETOSTR(tf)
+ERASE (tf)

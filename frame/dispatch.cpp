@@ -3,6 +3,7 @@
 #include "frame/dispatch.h"
 
 #include <new>
+#include <type_traits>
 
 #include "frame/host.h"
 #include "frame/unwind.h"
@@ -33,16 +34,26 @@ void slotRemove(word_t index) {
 
 word_t slotFetch(word_t index) { return validSlot(index) ? gSlots->slot[index] : 0; }
 
+// The host hands routines over as plain words in the request record: its
+// callback at initialisation and the routines it asks the library to run. This
+// is the one place where such a word becomes a function pointer; every type
+// named here is the convention the host calls or is called with.
+template <class Fn>
+Fn routineAt(word_t address) {
+    static_assert(std::is_pointer_v<Fn> && std::is_function_v<std::remove_pointer_t<Fn>>);
+    return reinterpret_cast<Fn>(address);
+}
+
 void carryOut(DispatchRecord& r) {
     switch (r.opcode) {
         case opcode::Initialise:
-            SetHostTables(reinterpret_cast<HostCallback>(r.routine), reinterpret_cast<HandleTable*>(r.value));
+            SetHostTables(routineAt<HostCallback>(r.routine), reinterpret_cast<HandleTable*>(r.value));
             gSlots = reinterpret_cast<SlotTable*>(r.extra);
             r.extra = kInterfaceVersion;
             r.value = reinterpret_cast<word_t>(&gFoxTable);
             break;
         case opcode::Call:
-            reinterpret_cast<Handler>(r.routine)(&r.params);
+            routineAt<Handler>(r.routine)(&r.params);
             break;
         case opcode::AllocHandle:
             r.value = AllocHandleTagged(static_cast<uint32_t>(r.value), static_cast<uint16_t>(r.extra & 0xFFFF));
@@ -54,10 +65,10 @@ void carryOut(DispatchRecord& r) {
             r.value = reinterpret_cast<word_t>(HostHandleToPtr(static_cast<MemHandle>(r.value)));
             break;
         case opcode::CallTwoValues:
-            reinterpret_cast<void (*)(word_t, word_t)>(r.routine)(r.value, r.extra);
+            routineAt<void (*)(word_t, word_t)>(r.routine)(r.value, r.extra);
             break;
         case opcode::CallValueBlock:
-            r.value = reinterpret_cast<word_t (*)(word_t, ParamBlock*)>(r.routine)(r.value, &r.params);
+            r.value = routineAt<word_t (*)(word_t, ParamBlock*)>(r.routine)(r.value, &r.params);
             break;
         case opcode::Query:
             r.extra = kInterfaceVersion;

@@ -6,6 +6,7 @@
 #include "calendar/calendar.h"
 #include "convert/convert.h"
 #include "convert/numeric.h"
+#include "editor/editor.h"
 #include "frame/dispatch.h"
 #include "frame/info.h"
 #include "frame/lifecycle.h"
@@ -20,6 +21,7 @@ namespace {
 constinit auto gEntries = kv::joinTables(kv::convert::kBinaryRows, kv::convert::kNumericRows, kv::bits::kCipherRows,
                                          kv::bits::kChecksumRows, kv::bits::kBitMapRows, kv::calendar::kRows,
                                          kv::text::kUtilityRows, kv::text::kWordRows, kv::text::kTranslationRows,
+                                         kv::editor::kRows,
                                          kv::memory::kMemoryRows, kv::sys::kFolderFontWipeRows, kv::info::kRows,
                                          kv::lifecycle::kRows);
 }  // namespace

@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "hostemu/files.h"
 #include "hostemu/settings.h"
 
 namespace hostemu {
@@ -327,7 +328,8 @@ private:
                     if (tok_.kind != Tok::Name) raise(10);
                     std::string name = tok_.text;
                     advance();
-                    if (!host_.hasVar(name)) raise(12, "Variable '" + name + "' is not found.");
+                    // A name that is no variable may be a field of the current
+                    // table; the call finds out, and raises 12 when it is neither.
                     return Ref(name);
                 }
                 raise(10);
@@ -504,6 +506,19 @@ Value Parser::builtin(const std::string& name, std::vector<Value>& a) {
         }
         return Str(out);
     }
+    if (name == "GETENV") {
+        char value[32768];
+        const DWORD n = GetEnvironmentVariableA(str(0).c_str(), value, sizeof value);
+        return Str(n && n < sizeof value ? std::string(value, n) : std::string());
+    }
+    if (name == "FILETOSTR") {
+        if (!fileExists(str(0))) raise(1);
+        return Str(readFile(str(0)));
+    }
+    if (name == "STRTOFILE") {
+        if (!writeFile(str(1), str(0))) raise(102, "Cannot create file " + str(1) + ".");
+        return Num(static_cast<double>(str(0).size()));
+    }
     raise(1, "Function '" + name + "' is not known.");
 }
 
@@ -668,6 +683,13 @@ Result Evaluator::execute(const std::string& line, const std::map<std::string, C
         if (word == "PUBLIC" || word == "PRIVATE" || word == "LOCAL") {
             for (const std::string& n : nameList(restTrim()))
                 if (!host_.hasVar(n)) host_.setVar(n, Bool(false));
+            return;
+        }
+        if (word == "ERASE") {  // ERASE (expression naming a file)
+            Result f = host_.evaluate(restTrim());
+            if (!f.ok()) throw ScriptError{f.error, f.message};
+            if (f.value.type != 'C') raise(11);
+            if (!DeleteFileA(f.value.str.c_str())) raise(1);
             return;
         }
         if (word == "RELEASE") {

@@ -6,9 +6,13 @@
 // library's functions, of script procedures and of built-ins, the operators
 // + - * / % = == <> != # < > <= >= .AND. .OR. .NOT. ! and parentheses.
 //
+// Built-ins that reach outside: GETENV(name), FILETOSTR(file) and
+// STRTOFILE(text, file) (the number of bytes written).
+//
 // Commands: ? expr[, expr], name = expr, name(i[,j]) = expr, STORE expr TO
 // names, DIMENSION name(r[,c]), PUBLIC/PRIVATE/LOCAL names, RELEASE names,
-// DO name [WITH args], = expr, a bare expression, and commands a test defines.
+// ERASE (file), DO name [WITH args], = expr, a bare expression, and commands a
+// test defines.
 #pragma once
 
 #include <map>

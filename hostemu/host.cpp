@@ -110,6 +110,7 @@ Host::Frame Host::makeFrame(const std::string& function) {
 Host::Host() : Host(Options{}) {}
 
 Host::Host(Options options) : opts_(std::move(options)) {
+    names_.push_back(std::string(1, '\0'));  // index 0 names nothing: HostNewVar answers indexes from 1
     if (gCurrent) throw std::logic_error("one emulated host at a time");
     gCurrent = this;
     handles_ = static_cast<HandleTable*>(std::calloc(1, offsetof(HandleTable, slot) + sizeof(word_t) * opts_.handleCapacity));
@@ -715,8 +716,10 @@ void Host::answer(HostCallRecord& r) {
             auto* loc = reinterpret_cast<HostLocator*>(r.arg3);
             const bool found = where == -1 && nti >= 0 && static_cast<size_t>(nti) < names_.size() &&
                                vars_.count(names_[nti]);
-            if (found) {
-                *loc = HostLocator{'R', -1, nti, 0, 0, 0, 0};
+            if (found) {  // an array's locator tells its number of subscripts
+                const Variable& v = vars_.at(names_[nti]);
+                const int16_t subs = v.array ? (v.cols ? 2 : 1) : 0;
+                *loc = HostLocator{'R', -1, nti, 0, subs, 0, 0};
             }
             r.arg1 = found ? 1 : 0;
             return;
@@ -738,7 +741,14 @@ void Host::answer(HostCallRecord& r) {
             loc->type = 'R';
             loc->where = -1;
             loc->nameIndex = static_cast<int16_t>(nameIndex(name));
-            r.arg1 = 0;
+            r.arg1 = static_cast<word_t>(loc->nameIndex);  // the name-table index, never 0
+            return;
+        }
+        case api::ArraySize: {  // (name index, dimension) -> rows (1) or columns (2); 0 for no array
+            const auto nti = static_cast<int16_t>(r.arg1);
+            const auto dim = static_cast<int32_t>(r.arg2);
+            const Variable* v = nti >= 0 && static_cast<size_t>(nti) < names_.size() ? variable(names_[nti]) : nullptr;
+            r.arg1 = !v || !v->array ? 0 : dim == 1 ? v->rows : dim == 2 ? v->cols : 0;
             return;
         }
         case api::ReleaseVar: {

@@ -1,12 +1,20 @@
 // kavrosh: evaluates expressions and scripts against the library through the
 // emulated host.
 //
-//   kavrosh [--hex] [--lib PATH] -e EXPR [-e EXPR ...]
-//   kavrosh [--hex] [--lib PATH] [--echo] SCRIPT
+//   kavrosh [--hex] [--lib PATH] [-I DIR] -e EXPR [-e EXPR ...]
+//   kavrosh [--hex] [--lib PATH] [-I DIR] [--echo] SCRIPT
+//   kavrosh [--lib PATH] [-I DIR] --doc FILE.md
 //
 // Every value is printed with its type: C(n) "bytes", N 1.00 (width 20),
 // I 258 (width 5), L .T., D 1980-01-02, T 1980-01-02 23:59:00, X .NULL.
-// In a script, "? expr" prints the value; any other line runs as a command.
+// In a script, "? expr" prints the value; any other line runs as a command;
+// "#INCLUDE kavro.h" reads the library's constants (looked for beside the
+// script, then in each -I folder). --doc prints a page of the reference with
+// every ```kavrosh example run again in a fresh host: write an example's
+// script lines, run --doc, check what it printed and keep it.
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -15,41 +23,34 @@
 #include <vector>
 
 #include "hostemu/host.h"
+#include "hostemu/shell.h"
 
 using namespace hostemu;
 
 namespace {
 
 void usage() {
-    std::fprintf(stderr, "usage: kavrosh [--hex] [--lib PATH] (-e EXPR ... | [--echo] SCRIPT)\n");
+    std::fprintf(stderr, "usage: kavrosh [--hex] [--lib PATH] [-I DIR] (-e EXPR ... | [--echo] SCRIPT | --doc FILE.md)\n");
 }
 
-void flushOutput(Host& host) {
-    if (!host.output.empty()) {
-        std::fputs(host.output.c_str(), stdout);
-        host.output.clear();
-    }
-}
-
-bool report(const Result& r) {
-    if (!r.ok()) {
-        std::printf("error %d: %s\n", r.error, r.message.c_str());
-        return false;
-    }
-    return true;
+void print(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     bool hex = false, echo = false;
-    std::string lib, script;
-    std::vector<std::string> exprs;
+    std::string lib, script, doc;
+    std::vector<std::string> exprs, includeDirs;
     for (int k = 1; k < argc; ++k) {
         const std::string a = argv[k];
         if (a == "--hex") hex = true;
         else if (a == "--echo") echo = true;
         else if (a == "--lib" && k + 1 < argc) lib = argv[++k];
+        else if (a == "--doc" && k + 1 < argc) doc = argv[++k];
+        else if (a == "-I" && k + 1 < argc) includeDirs.push_back(argv[++k]);
         else if (a == "-e" && k + 1 < argc) exprs.push_back(argv[++k]);
         else if (a == "-h" || a == "--help") {
             usage();
@@ -60,62 +61,56 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    Host::Options opts;
+    opts.library = lib;
+    if (!doc.empty()) {
+        std::ifstream in(doc, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "kavrosh: cannot read %s\n", doc.c_str());
+            return 2;
+        }
+        std::stringstream text;
+        text << in.rdbuf();
+        _setmode(_fileno(stdout), _O_BINARY);  // the page's own line ends
+        try {
+            print(rerunExamples(text.str(), opts, includeDirs));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "kavrosh: %s\n", e.what());
+            return 2;
+        }
+        return 0;
+    }
     if (exprs.empty() && script.empty()) {
         usage();
         return 2;
     }
 
-    Host::Options opts;
-    opts.library = lib;
     int failures = 0;
     try {
         Host host(opts);
         host.holdHandles(true);  // bit maps live in handles from call to call
         host.onViolation = [&](const std::string& what) {
-            std::printf("host: %s\n", what.c_str());
+            print("host: " + what + "\n");
             ++failures;
         };
-        for (const std::string& e : exprs) {
-            Result r = host.evaluate(e);
-            flushOutput(host);
-            if (report(r)) std::printf("%s\n", describe(r.value, hex).c_str());
-            else ++failures;
-        }
+        Shell shell(host);
+        shell.hex = hex;
+        shell.echo = echo;
+        shell.includeDirs = includeDirs;
+        shell.sink = print;
+        for (const std::string& e : exprs)
+            if (!shell.evaluate(e)) ++failures;
         if (!script.empty()) {
             std::ifstream in(script, std::ios::binary);
             if (!in) {
                 std::fprintf(stderr, "kavrosh: cannot read %s\n", script.c_str());
                 return 2;
             }
-            std::string line;
-            while (std::getline(in, line)) {
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                const size_t first = line.find_first_not_of(" \t");
-                if (first == std::string::npos) {
-                    if (echo) std::printf("\n");
-                    continue;
-                }
-                if (line[first] == '*') {
-                    if (echo) std::printf("%s\n", line.c_str());
-                    continue;
-                }
-                const std::string stmt = line.substr(first);
-                if (stmt[0] == '?') {
-                    if (echo) std::printf("%s\n", stmt.c_str());
-                    Result r = host.evaluate(stmt.substr(1));
-                    flushOutput(host);
-                    if (report(r)) std::printf("  = %s\n", describe(r.value, hex).c_str());
-                    else ++failures;
-                    continue;
-                }
-                if (echo) std::printf("%s\n", stmt.c_str());
-                Result r = host.execute(stmt);
-                flushOutput(host);
-                if (!report(r)) ++failures;
-            }
+            const size_t slash = script.find_last_of("/\\");
+            failures += shell.run(in, slash == std::string::npos ? std::string(".") : script.substr(0, slash));
         }
         host.unload();
-        flushOutput(host);
+        if (!host.output.empty()) print(host.output);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kavrosh: %s\n", e.what());
         return 2;

@@ -1,0 +1,54 @@
+* kavro.h: constants for programs that use Kavro.FLL.
+*   SET LIBRARY TO Kavro.FLL ADDITIVE
+*   #INCLUDE kavro.h
+* The function reference is docs/reference/README.md.
+
+* ---- Errors the library raises (ERROR(), oException.ErrorNo) ----
+#DEFINE KV_ERR_HOSTARGS       11       && wrong number or type of parameters (raised by FoxPro)
+#DEFINE KV_ERR_FILEOPEN       101      && a file to read cannot be opened
+#DEFINE KV_ERR_FILECREATE     102      && a file to write cannot be created or written whole
+#DEFINE KV_ERR_FIELDREADONLY  146      && a field of a table that may not be changed
+#DEFINE KV_ERR_NOMEMORY       182      && not enough memory
+#DEFINE KV_ERR_ARGTYPE        196      && a parameter of a type the function does not take
+#DEFINE KV_ERR_MENUMISSING    612      && a menu that does not exist
+#DEFINE KV_ERR_NOTMEMO        638      && a name or reference that is not a memo field
+#DEFINE KV_ERR_ARGUMENT       901      && a parameter value the function cannot accept
+#DEFINE KV_ERR_USER           1098     && a message of the library's own (MESSAGE() tells it)
+#DEFINE KV_ERR_SHORTCUT       1560     && a shortcut property that cannot be read or set
+
+* ---- Bit maps (BM_) ----
+#DEFINE KV_BM_MAPS            100      && maps are numbered 1 to KV_BM_MAPS
+#DEFINE KV_BM_MAXSIZE         1000000000  && the largest map, in bytes
+
+* ---- Calendar (D_): first day of the week ----
+#DEFINE KV_FDOW_HOST          0        && FoxPro's SET FDOW
+#DEFINE KV_SUNDAY             1
+#DEFINE KV_MONDAY             2
+#DEFINE KV_TUESDAY            3
+#DEFINE KV_WEDNESDAY          4
+#DEFINE KV_THURSDAY           5
+#DEFINE KV_FRIDAY             6
+#DEFINE KV_SATURDAY           7
+
+* ---- Checksums (U_HASH, U_HASHDATA) ----
+#DEFINE KV_HASH_MAXLEN        16777184 && the longest result, in bytes
+
+* ---- Word scanner (MW_) ----
+#DEFINE KV_MW_MINLEN          2048     && the smallest MW_LEN, and its first value
+#DEFINE KV_MW_MAXDELIMITERS   255      && MW_DLM keeps at most this many delimiters
+
+* ---- Translation tables (TRANS_TBL) ----
+#DEFINE KV_TRANS_FROM         1        && the characters the translation changes
+#DEFINE KV_TRANS_TO           2        && what they become
+
+* ---- Locales (U_LOWER, U_UPPER, U_SORTKEY) ----
+#DEFINE KV_LOCALE_INVARIANT      127
+#DEFINE KV_LOCALE_USER_DEFAULT   1024
+#DEFINE KV_LOCALE_SYSTEM_DEFAULT 2048
+
+* ---- Global memory flags (M_ALLOC) ----
+#DEFINE KV_GMEM_FIXED         0        && the handle is the address
+#DEFINE KV_GMEM_MOVEABLE      2        && the handle must be locked to get an address
+#DEFINE KV_GMEM_ZEROINIT      64       && the block starts all zero
+#DEFINE KV_GPTR               64       && fixed and zero: M_ALLOC's own choice
+#DEFINE KV_GHND               66       && movable and zero

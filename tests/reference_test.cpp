@@ -1,0 +1,268 @@
+// The function reference (docs/reference/) is checked against the library:
+// every example runs in a fresh host and must print exactly the session
+// written under it, every row of the function table has its section and
+// every section its function, and the FoxPro header kavro.h holds the
+// library's own numbers.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "frame/kavro.h"
+#include "hostemu/shell.h"
+#include "tests/support.h"
+
+namespace kavro_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The source tree as this (Windows) program sees it: Wine shows the Linux
+// root as drive Z:.
+std::string sourcePath(const std::string& rel) {
+    std::string root = KAVRO_SOURCE_DIR;
+    if (!root.empty() && root[0] == '/') root = "Z:" + root;
+    return root + "/" + rel;
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct Page {
+    std::string name;  // file name, e.g. "binary.md"
+    std::string text;
+};
+
+// Every page of the reference, the index (README.md) first.
+std::vector<Page> pages() {
+    std::vector<Page> out;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(sourcePath("docs/reference"), ec))
+        if (e.path().extension() == ".md") out.push_back({e.path().filename().string(), readText(e.path().string())});
+    std::sort(out.begin(), out.end(), [](const Page& a, const Page& b) {
+        return std::make_pair(a.name != "README.md", a.name) < std::make_pair(b.name != "README.md", b.name);
+    });
+    return out;
+}
+
+struct Case {
+    std::string page;
+    Example example;
+};
+
+// How a failing example is named in GoogleTest's report.
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << "docs/reference/" << c.page << " line " << c.example.line << " (" << c.example.section << ")";
+}
+
+std::vector<Case> allExamples() {
+    std::vector<Case> out;
+    for (const Page& p : pages())
+        for (Example& e : examplesOf(p.text)) out.push_back({p.name, std::move(e)});
+    return out;
+}
+
+std::string caseName(const ::testing::TestParamInfo<Case>& info) {
+    std::string n = info.param.page.substr(0, info.param.page.find('.')) + "_" +
+                    (info.param.example.section.empty() ? std::string("intro") : info.param.example.section) +
+                    "_line" + std::to_string(info.param.example.line);
+    for (char& c : n)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return n;
+}
+
+class ReferenceExample : public ::testing::TestWithParam<Case> {};
+
+TEST_P(ReferenceExample, PrintsTheSessionWrittenUnderIt) {
+    const Case& c = GetParam();
+    const std::string printed = runSession(scriptOf(c.example.session), Host::Options{}, {sourcePath("")});
+    EXPECT_EQ(c.example.session, printed) << "docs/reference/" << c.page << " line " << c.example.line << " ("
+                                          << c.example.section << ")";
+}
+
+INSTANTIATE_TEST_SUITE_P(Reference, ReferenceExample, ::testing::ValuesIn(allExamples()), caseName);
+
+// The names of the library's function table, as the loaded library hands it over.
+std::vector<std::string> tableNames() {
+    Host host;
+    std::vector<std::string> out;
+    const FoxTableHeader* t = host.table();
+    for (int k = 0; k < t->count; ++k)
+        if (t->first[k].name && *t->first[k].name) out.push_back(t->first[k].name);
+    return out;
+}
+
+TEST(Reference, EveryFunctionHasItsSectionWithAnExample) {
+    const std::vector<Page> all = pages();
+    ASSERT_GT(all.size(), 1u) << "no reference pages under " << sourcePath("docs/reference");
+    std::map<std::string, std::string> sectionPage;
+    std::set<std::string> withExample;
+    for (const Page& p : all) {
+        if (p.name == "README.md") continue;
+        for (const std::string& s : sectionsOf(p.text)) {
+            auto [it, fresh] = sectionPage.emplace(s, p.name);
+            EXPECT_TRUE(fresh) << s << "() has a section in " << it->second << " and in " << p.name;
+        }
+        for (const Example& e : examplesOf(p.text)) withExample.insert(e.section);
+    }
+    const std::vector<std::string> names = tableNames();
+    ASSERT_GT(names.size(), 100u);
+    const std::set<std::string> table(names.begin(), names.end());
+    for (const std::string& n : names) {
+        EXPECT_TRUE(sectionPage.count(n)) << n << "() is in the function table but has no section in docs/reference";
+        EXPECT_TRUE(withExample.count(n)) << n << "() has no kavrosh example";
+    }
+    for (const auto& [s, page] : sectionPage)
+        EXPECT_TRUE(table.count(s)) << "docs/reference/" << page << " has a section for " << s
+                                    << "(), which the function table lacks";
+}
+
+TEST(Reference, TheIndexLinksEveryPage) {
+    const std::vector<Page> all = pages();
+    ASSERT_FALSE(all.empty());
+    ASSERT_EQ("README.md", all.front().name);
+    for (const Page& p : all) {
+        if (p.name == "README.md") continue;
+        EXPECT_NE(std::string::npos, all.front().text.find("(" + p.name + ")"))
+            << "docs/reference/README.md does not link " << p.name;
+    }
+}
+
+// ---- kavro.h ----
+
+// The header's #DEFINE lines, name to value text.
+std::map<std::string, std::string> headerDefines() {
+    std::map<std::string, std::string> out;
+    std::istringstream in(readText(sourcePath("kavro.h")));
+    std::string line;
+    while (std::getline(in, line)) {
+        line = stripComment(line);
+        std::istringstream words(line);
+        std::string word, name, value;
+        words >> word >> name >> value;
+        if (upper(word) == "#DEFINE") out[name] = value;
+    }
+    return out;
+}
+
+TEST(Reference, HeaderHoldsTheLibrarysNumbers) {
+    const auto defs = headerDefines();
+    ASSERT_FALSE(defs.empty()) << "kavro.h not found or empty";
+    // The numbers the library's own code uses; those of the families' limits
+    // are checked by what the library does with them, below.
+    const std::map<std::string, long> expected = {
+        {"KV_ERR_HOSTARGS", 11},
+        {"KV_ERR_FILEOPEN", kv::err::FileOpen},
+        {"KV_ERR_FILECREATE", kv::err::FileCreate},
+        {"KV_ERR_FIELDREADONLY", kv::err::FieldReadOnly},
+        {"KV_ERR_NOMEMORY", kv::err::NoMemory},
+        {"KV_ERR_ARGTYPE", kv::err::BadArgType},
+        {"KV_ERR_MENUMISSING", kv::err::MenuMissing},
+        {"KV_ERR_NOTMEMO", kv::err::NotMemo},
+        {"KV_ERR_ARGUMENT", kv::err::BadArgument},
+        {"KV_ERR_USER", 1098},
+        {"KV_ERR_SHORTCUT", kv::err::ShortcutProperty},
+        {"KV_BM_MAPS", 100},
+        {"KV_BM_MAXSIZE", 1000000000},
+        {"KV_FDOW_HOST", 0},
+        {"KV_SUNDAY", 1},
+        {"KV_MONDAY", 2},
+        {"KV_TUESDAY", 3},
+        {"KV_WEDNESDAY", 4},
+        {"KV_THURSDAY", 5},
+        {"KV_FRIDAY", 6},
+        {"KV_SATURDAY", 7},
+        {"KV_HASH_MAXLEN", 16777184},
+        {"KV_MW_MINLEN", 2048},
+        {"KV_MW_MAXDELIMITERS", 255},
+        {"KV_TRANS_FROM", 1},
+        {"KV_TRANS_TO", 2},
+        {"KV_LOCALE_INVARIANT", LOCALE_INVARIANT},
+        {"KV_LOCALE_USER_DEFAULT", LOCALE_USER_DEFAULT},
+        {"KV_LOCALE_SYSTEM_DEFAULT", LOCALE_SYSTEM_DEFAULT},
+        {"KV_GMEM_FIXED", GMEM_FIXED},
+        {"KV_GMEM_MOVEABLE", GMEM_MOVEABLE},
+        {"KV_GMEM_ZEROINIT", GMEM_ZEROINIT},
+        {"KV_GPTR", GPTR},
+        {"KV_GHND", GHND},
+    };
+    for (const auto& [name, value] : expected) {
+        auto it = defs.find(name);
+        if (it == defs.end()) {
+            ADD_FAILURE() << "kavro.h lacks " << name;
+            continue;
+        }
+        EXPECT_EQ(std::to_string(value), it->second) << name;
+    }
+    for (const auto& [name, value] : defs) EXPECT_TRUE(expected.count(name)) << name << " is not checked here";
+}
+
+// The limits in the header are the ones the library keeps.
+TEST(Reference, HeaderLimitsAreTheLibrarys) {
+    const std::string script =
+        "#INCLUDE kavro.h\n"
+        "? BM_(KV_BM_MAPS, 1)\n"
+        "? BM_(KV_BM_MAPS + 1, 1)\n"
+        "? BM_(1, KV_BM_MAXSIZE + 1)\n"
+        "? MW_LEN(1) == KV_MW_MINLEN\n"
+        "? LEN(MW_DLM(REPLICATE(\"x\", 300))) == KV_MW_MAXDELIMITERS\n"
+        "? LEN(U_HASH(\"a\", KV_HASH_MAXLEN)) == KV_HASH_MAXLEN\n"
+        "? D_DOW({^2000-01-03}, KV_MONDAY) + D_DOW({^2000-01-02}, KV_SUNDAY) + D_DOW({^2000-01-08}, KV_SATURDAY)\n"
+        "? D_DOW({^2000-01-02}, KV_FDOW_HOST) == D_DOW({^2000-01-02}, SET(\"FDOW\"))\n"
+        "= TRANS_SET(\"a\", \"b\")\n"
+        "? TRANS_TBL(KV_TRANS_FROM) + TRANS_TBL(KV_TRANS_TO)\n";
+    const std::string printed = runSession(script, Host::Options{}, {sourcePath("")});
+    const std::string expected =
+        "#INCLUDE kavro.h\n"
+        "? BM_(KV_BM_MAPS, 1)\n  = L .T.\n"
+        "? BM_(KV_BM_MAPS + 1, 1)\nerror 901: Function argument value is invalid.\n"
+        "? BM_(1, KV_BM_MAXSIZE + 1)\nerror 901: Function argument value is invalid.\n"
+        "? MW_LEN(1) == KV_MW_MINLEN\n  = L .T.\n"
+        "? LEN(MW_DLM(REPLICATE(\"x\", 300))) == KV_MW_MAXDELIMITERS\n  = L .T.\n"
+        "? LEN(U_HASH(\"a\", KV_HASH_MAXLEN)) == KV_HASH_MAXLEN\n  = L .T.\n"
+        "? D_DOW({^2000-01-03}, KV_MONDAY) + D_DOW({^2000-01-02}, KV_SUNDAY) + D_DOW({^2000-01-08}, KV_SATURDAY)\n"
+        "  = N 3 (width 10)\n"
+        "? D_DOW({^2000-01-02}, KV_FDOW_HOST) == D_DOW({^2000-01-02}, SET(\"FDOW\"))\n  = L .T.\n"
+        "= TRANS_SET(\"a\", \"b\")\n"
+        "? TRANS_TBL(KV_TRANS_FROM) + TRANS_TBL(KV_TRANS_TO)\n  = C(2) \"ab\"\n";
+    EXPECT_EQ(expected, printed);
+}
+
+// A script that includes the header sees its numbers, and the header runs without an error.
+TEST(Reference, HeaderIncludesInAScript) {
+    const std::string printed = runSession("#INCLUDE kavro.h\n? KV_ERR_ARGUMENT\n", Host::Options{}, {sourcePath("")});
+    EXPECT_EQ("#INCLUDE kavro.h\n? KV_ERR_ARGUMENT\n  = N 901 (width 10)\n", printed);
+}
+
+// The shell's own lines: constants stand for themselves only outside strings
+// and as whole words, comments end at "&&" outside strings, and printed text
+// is marked apart from the script.
+TEST(Reference, ShellDefinesCommentsAndPrintedText) {
+    const std::string script =
+        "#DEFINE LIMIT 7\n"
+        "#DEFINE TWICE LIMIT * 2\n"
+        "? TWICE + 1  && fifteen\n"
+        "? \"LIMIT && more\"\n"
+        "? LIMITS\n"
+        "#UNDEFINED\n"
+        "= M_API(1)\n";
+    const std::string printed = runSession(script, Host::Options{}, {});
+    const std::string expected =
+        "#DEFINE LIMIT 7\n#DEFINE TWICE LIMIT * 2\n"
+        "? TWICE + 1  && fifteen\n  = N 15 (width 10)\n"
+        "? \"LIMIT && more\"\n  = C(13) \"LIMIT && more\"\n"
+        "? LIMITS\nerror 12: Variable 'LIMITS' is not found.\n"
+        "#UNDEFINED\nerror 10: Syntax error.\n"
+        "= M_API(1)\n  >\n";
+    EXPECT_EQ(expected, printed.substr(0, expected.size()));
+    EXPECT_EQ(scriptOf(printed), script);
+}
+
+}  // namespace
+}  // namespace kavro_test
