@@ -40,8 +40,9 @@ sweep: runnable
 demo: runnable
 	@tools/kavrosh --echo examples/tour.prg
 
+# Every kernel once for each processor path this machine has (tools/run-bench).
 bench: runnable
-	@bash -c 'source tools/wine-env.sh && kavro_run "$$KAVRO_BUILD/kavro_bench.exe"'
+	@tools/run-bench
 
 clean:
 	rm -rf build

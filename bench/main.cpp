@@ -8,6 +8,8 @@
 #include <string>
 
 #include "bench/bench.h"
+#include "bench/reference.h"
+#include "frame/cpu.h"
 
 namespace bench {
 
@@ -33,10 +35,31 @@ double bestSeconds(const std::function<void()>& f, int reps) {
     return best;
 }
 
-void report(const std::string& name, size_t bytes, double kavro, double reference, const std::string& refName) {
+std::vector<double> bestSecondsEach(const std::vector<std::function<void()>>& fs, int reps) {
+    std::vector<double> best(fs.size(), 1e30);
+    for (int k = 0; k < reps; ++k)
+        for (size_t i = 0; i < fs.size(); ++i) best[i] = std::min(best[i], bestSeconds(fs[i], 1));
+    return best;
+}
+
+uint8_t* newHandleBytes(Host& host, const std::vector<MemHandle>& before) {
+    for (MemHandle h : host.liveHandles())
+        if (std::find(before.begin(), before.end(), h) == before.end()) {
+            auto* p = static_cast<uint8_t*>(GlobalLock(reinterpret_cast<HGLOBAL>(host.handles()->slot[h])));
+            // A movable block moves only when it is reallocated, which a map never is
+            // while it is timed.
+            GlobalUnlock(reinterpret_cast<HGLOBAL>(host.handles()->slot[h]));
+            return p + 2;
+        }
+    throw std::runtime_error("no new handle");
+}
+
+void report(const std::string& name, size_t bytes, double kavro, const std::vector<Reference>& references) {
     const double mb = double(bytes) / (1024.0 * 1024.0);
-    std::printf("%-28s %10.1f MB/s   %-10s %10.1f MB/s   ratio %6.2f\n", name.c_str(), mb / kavro, refName.c_str(),
-                mb / reference, reference / kavro);
+    std::printf(mb / kavro < 100 ? "%-32s %-8s %9.1f" : "%-32s %-8s %9.0f", name.c_str(), kv::cpuPathName(kv::cpu()), mb / kavro);
+    for (const Reference& r : references)
+        std::printf("   %-10s %9.0f %6.2f", r.name.c_str(), mb / r.seconds, r.seconds / kavro);
+    std::printf("\n");
     std::fflush(stdout);
 }
 
@@ -54,16 +77,33 @@ uint32_t randomHandle(Host& host, size_t bytes, uint32_t seed) {
 
 }  // namespace bench
 
+// Prints the header, or with --paths the processor's paths, narrowest first,
+// as KAVRO_CPU names them; any other argument runs only the kernels whose
+// names contain it.
 int main(int argc, char** argv) {
-    const std::string only = argc > 1 ? argv[1] : "";
+    const std::string arg = argc > 1 ? argv[1] : "";
+    if (arg == "--paths") {
+        const kv::CpuFeatures& f = kv::cpuPresent();
+        std::printf("portable");
+        if (f.sse2) std::printf(" sse2");
+        if (f.avx2 && f.ymmSaved) std::printf(" avx2");
+        if (f.avx512f && f.zmmSaved) std::printf(" avx512");
+        std::printf("\n");
+        return 0;
+    }
+    if (arg == "--header") {
+        std::printf("%-32s %-8s %9s   %-10s %9s %6s   %-10s %9s %6s\n", "kernel", "path", "MB/s", "reference", "MB/s",
+                    "ratio", "reference", "MB/s", "ratio");
+        std::printf("(yardstick loops use %s vectors; ratio above 1: Kavro faster)\n", bench::ref::width());
+        return 0;
+    }
     try {
         hostemu::Host::Options o;
         o.handleCapacity = 4096;
         hostemu::Host host(o);
         host.onViolation = [](const std::string& what) { std::printf("host: %s\n", what.c_str()); };
-        std::printf("%-28s %15s   %-10s %15s   %s\n", "kernel", "Kavro", "reference", "", "ratio (>1: Kavro faster)");
         for (auto& [name, kernel] : bench::kernels())
-            if (only.empty() || name.find(only) != std::string::npos) kernel(host);
+            if (arg.empty() || name.find(arg) != std::string::npos) kernel(host);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench: %s\n", e.what());
         return 1;

@@ -1,6 +1,6 @@
 // Whole-buffer bit operations: combining two byte runs and inverting one.
-// Plain definitions, SSE2 forms that give exactly the same results, and entry
-// points that pick the SSE2 form when the processor has it. (Finding the
+// Plain definitions, SSE2 and AVX2 forms that give exactly the same results,
+// and entry points that pick the widest form the processor has. (Finding the
 // first set bit is kv::memory::findSetBit, shared with M_FINDBIT.)
 #pragma once
 
@@ -26,5 +26,11 @@ namespace sse2 {
 void combine(Op op, uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n);
 void invert(uint8_t* p, size_t n);
 }  // namespace sse2
+
+// Only to be called when kv::cpuHasAvx2().
+namespace avx2 {
+void combine(Op op, uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n);
+void invert(uint8_t* p, size_t n);
+}  // namespace avx2
 
 }  // namespace kv::bits

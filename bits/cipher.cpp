@@ -3,6 +3,7 @@
 #include "bits/cipher.h"
 
 #include "bits/keystream.h"
+#include "bits/wordcode.h"
 #include "convert/binary.h"
 #include "frame/kavro.h"
 

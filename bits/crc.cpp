@@ -1,6 +1,6 @@
 // CRC-32 five ways: the byte loop that defines it, slicing by eight bytes
 // through tables built at compile time, and folding with carry-less multiply
-// 64 bytes a step, or 128 and 256 with its 256- and 512-bit forms, where the
+// 128 bytes a step, or 128 and 256 with its 256- and 512-bit forms, where the
 // processor has it.
 // The way is chosen once, at run time, so that the library still runs on
 // processors without these instructions.
@@ -91,21 +91,26 @@ KAVRO_CLMUL uint32_t finish(__m128i x, const uint8_t* p, size_t n) {
     return static_cast<uint32_t>(_mm_extract_epi32(_mm_xor_si128(x, t), 1));
 }
 
-// The register after n bytes, n >= 64 and a multiple of 16: four 128-bit
-// lanes, each folded 512 bits on per step.
+// The register after n bytes, n >= 16 * lanes and a multiple of 16: that many
+// 128-bit lanes, each folded 128 * lanes bits on per step. The folds of one
+// step are independent, so that several multiplies are in flight while each
+// waits for its result; eight lanes hide the multiply's latency on current
+// processors.
+template <int lanes>
 KAVRO_CLMUL __attribute__((force_align_arg_pointer)) uint32_t foldBlocks(uint32_t reg, const uint8_t* p, size_t n) {
-    const __m128i k512 = pair(foldBy(512)), k128 = pair(foldBy(128));
-    __m128i x0 = _mm_xor_si128(load(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
-    __m128i x1 = load(p + 16), x2 = load(p + 32), x3 = load(p + 48);
-    p += 64;
-    n -= 64;
-    for (; n >= 64; p += 64, n -= 64) {
-        x0 = fold(x0, k512, load(p));
-        x1 = fold(x1, k512, load(p + 16));
-        x2 = fold(x2, k512, load(p + 32));
-        x3 = fold(x3, k512, load(p + 48));
+    const __m128i step = pair(foldBy(128 * lanes)), k128 = pair(foldBy(128));
+    __m128i x[lanes];
+    for (int j = 0; j < lanes; ++j) x[j] = load(p + 16 * j);
+    x[0] = _mm_xor_si128(x[0], _mm_cvtsi32_si128(static_cast<int>(reg)));
+    p += 16 * lanes;
+    n -= 16 * lanes;
+    for (; n >= 16 * lanes; p += 16 * lanes, n -= 16 * lanes) {
+#pragma GCC unroll 8
+        for (int j = 0; j < lanes; ++j) x[j] = fold(x[j], step, load(p + 16 * j));
     }
-    return finish(fold(fold(fold(x0, k128, x1), k128, x2), k128, x3), p, n);
+#pragma GCC unroll 8
+    for (int j = 1; j < lanes; ++j) x[0] = fold(x[0], k128, x[j]);
+    return finish(x[0], p, n);
 }
 
 KAVRO_CLMUL_256 inline __m256i pair256(FoldPair k) {
@@ -228,7 +233,7 @@ uint32_t crcRegisterSliced(uint32_t reg, const uint8_t* p, size_t n) {
 uint32_t crcRegisterFolded(uint32_t reg, const uint8_t* p, size_t n) {
     if (n >= 64) {
         const size_t blocks = n & ~size_t{15};
-        reg = foldBlocks(reg, p, blocks);
+        reg = n >= 128 ? foldBlocks<8>(reg, p, blocks) : foldBlocks<4>(reg, p, blocks);
         p += blocks;
         n -= blocks;
     }

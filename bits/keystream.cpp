@@ -1,4 +1,4 @@
-// The stream cipher and the word code. The keystream depends only on the
+// The stream cipher. The keystream depends only on the
 // byte's position and on the schedule, so it is computed once per schedule
 // (as far as data has needed it) and then XORed on a word at a time.
 #include "bits/keystream.h"
@@ -65,43 +65,6 @@ void CipherXor(const uint8_t schedule[256], Keystream& cache, uint8_t* data, siz
     for (; cache.ready < need; ++cache.ready) cache.bytes[cache.ready] = keystreamByte(schedule, cache.ready);
     for (size_t at = 0; at < n; at += kKeystreamPeriod)
         xorBytes(data + at, cache.bytes, n - at < kKeystreamPeriod ? n - at : kKeystreamPeriod);
-}
-
-namespace {
-
-// Swaps the pairs (0,1), (2,3), ... that lie before the last complete pair.
-void swapPairs(uint8_t* s, size_t n) {
-    const size_t even = n & ~size_t{1};
-    for (size_t i = 0; i + 2 < even; i += 2) {
-        const uint8_t t = s[i];
-        s[i] = s[i + 1];
-        s[i + 1] = t;
-    }
-}
-
-}  // namespace
-
-// All sums are modulo 256, so the running sum needs only its low byte.
-void wordEncode(uint8_t* s, size_t n, int32_t key) {
-    swapPairs(s, n);
-    if (n % 2) s[n - 1] = static_cast<uint8_t>(s[n - 1] + key + 2);
-    uint8_t r = static_cast<uint8_t>(key);
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t c = s[i];
-        s[i] = static_cast<uint8_t>(c + r);
-        r = static_cast<uint8_t>(r + c);
-    }
-}
-
-void wordDecode(uint8_t* s, size_t n, int32_t key) {
-    uint8_t r = static_cast<uint8_t>(key);
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t d = static_cast<uint8_t>(s[i] - r);
-        s[i] = d;
-        r = static_cast<uint8_t>(r + d);
-    }
-    swapPairs(s, n);
-    if (n % 2) s[n - 1] = static_cast<uint8_t>(s[n - 1] + 254 - key);
 }
 
 }  // namespace kv::bits

@@ -1,4 +1,4 @@
-// The keyed stream cipher and the reversible word code, as plain functions.
+// The keyed stream cipher, as plain functions.
 #pragma once
 
 #include <cstddef>
@@ -32,9 +32,5 @@ struct Keystream {
 void CipherXor(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n);
 // The same, one byte at a time from the definition.
 void cipherXorBytewise(const uint8_t schedule[256], uint8_t* data, size_t n);
-
-// The word code: pair swaps and a running sum under an integer key.
-void wordEncode(uint8_t* s, size_t n, int32_t key);
-void wordDecode(uint8_t* s, size_t n, int32_t key);
 
 }  // namespace kv::bits

@@ -1,6 +1,10 @@
 #include "frame/cpu.h"
 
+#include <windows.h>
+
 #include <cpuid.h>
+
+#include <string>
 
 namespace kv {
 
@@ -32,10 +36,59 @@ CpuFeatures ask() {
     return f;
 }
 
+void maskAvx512(CpuFeatures& f) { f.avx512f = f.avx512bw = f.avx512vbmi = f.zmmSaved = false; }
+
+void maskAvx2(CpuFeatures& f) {
+    maskAvx512(f);
+    f.avx2 = f.vpclmul = f.ymmSaved = false;
+}
+
+CpuFeatures fromEnvironment() {
+    char text[256];
+    const DWORD n = GetEnvironmentVariableA("KAVRO_CPU", text, sizeof text);
+    return maskCpu(ask(), n > 0 && n < sizeof text ? text : nullptr);
+}
+
 }  // namespace
 
-const CpuFeatures& cpu() {
+CpuFeatures maskCpu(CpuFeatures f, const char* text) {
+    if (!text) return f;
+    std::string s(text);
+    for (char& ch : s)
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    size_t at = 0;
+    while (at < s.size()) {
+        const size_t end = s.find_first_of(", \t;", at);
+        const std::string word = s.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? s.size() : end + 1;
+        if (word == "portable") f = CpuFeatures{};
+        else if (word == "sse2") maskAvx2(f);
+        else if (word == "avx2") maskAvx512(f);
+        else if (word == "-sse2") f = CpuFeatures{};  // every wider path builds on it
+        else if (word == "-sse41") f.sse41 = false;
+        else if (word == "-pclmul") f.pclmul = f.vpclmul = false;
+        else if (word == "-vpclmul") f.vpclmul = false;
+        else if (word == "-avx2") maskAvx2(f);
+        else if (word == "-avx512") maskAvx512(f);
+        else if (word == "-vbmi") f.avx512vbmi = false;
+    }
+    return f;
+}
+
+const char* cpuPathName(const CpuFeatures& f) {
+    if (f.avx512f && f.zmmSaved) return "avx512";
+    if (f.avx2 && f.ymmSaved) return "avx2";
+    if (f.sse2) return "sse2";
+    return "portable";
+}
+
+const CpuFeatures& cpuPresent() {
     static const CpuFeatures features = ask();
+    return features;
+}
+
+const CpuFeatures& cpu() {
+    static const CpuFeatures features = fromEnvironment();
     return features;
 }
 

@@ -2,7 +2,7 @@
 
 #include "frame/cpu.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cstring>
@@ -52,6 +52,37 @@ __attribute__((target("sse2"))) size_t firstNonZeroSse2(const uint8_t* p, size_t
     return i;
 }
 
+// Two 64-byte lines a step: the loads of a step are independent, and only
+// one test and branch follow them.
+__attribute__((target("avx2"), force_align_arg_pointer)) size_t firstNonZeroAvx2(const uint8_t* p, size_t from,
+                                                                                 size_t n) {
+    size_t i = from;
+    while (i < n && (reinterpret_cast<uintptr_t>(p + i) & 31) != 0) {
+        if (p[i]) return i;
+        ++i;
+    }
+    while (i + 128 <= n) {
+        const auto* v = reinterpret_cast<const __m256i*>(p + i);
+        const __m256i any = _mm256_or_si256(_mm256_or_si256(_mm256_load_si256(v), _mm256_load_si256(v + 1)),
+                                            _mm256_or_si256(_mm256_load_si256(v + 2), _mm256_load_si256(v + 3)));
+        if (!_mm256_testz_si256(any, any)) break;
+        i += 128;
+    }
+    const __m256i zero = _mm256_setzero_si256();
+    while (i + 32 <= n) {
+        const __m256i v = _mm256_load_si256(reinterpret_cast<const __m256i*>(p + i));
+        const unsigned zeros = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, zero)));
+        if (zeros != 0xFFFFFFFFu) {
+            _mm256_zeroupper();
+            return i + static_cast<size_t>(__builtin_ctz(~zeros));
+        }
+        i += 32;
+    }
+    _mm256_zeroupper();
+    while (i < n && !p[i]) ++i;
+    return i;
+}
+
 void copyUnits(uint8_t* dest, const uint8_t* src, size_t n) {
     size_t k = 0;
     for (; k + 4 <= n; k += 4) {
@@ -71,7 +102,9 @@ uint64_t findSetBit(const uint8_t* p, size_t n, uint64_t startBit) {
     size_t at = static_cast<size_t>(first);
     unsigned bits = p[at] & (0xFFu << ((startBit - 1) % 8)) & 0xFFu;
     if (!bits) {
-        at = kv::cpuHasSse2() ? detail::firstNonZeroSse2(p, at + 1, n) : detail::firstNonZeroWords(p, at + 1, n);
+        at = kv::cpuHasAvx2()   ? detail::firstNonZeroAvx2(p, at + 1, n)
+             : kv::cpuHasSse2() ? detail::firstNonZeroSse2(p, at + 1, n)
+                                : detail::firstNonZeroWords(p, at + 1, n);
         if (at >= n) return 0;
         bits = p[at];
     }

@@ -1,6 +1,6 @@
 // The loops behind M_FINDBIT and M_COPY, kept free of host and Win32 types.
-// Each has a plain form and, where the processor has SSE2, a faster form
-// chosen at run time that returns exactly what the plain form does.
+// Each has a plain form and, where the processor has SSE2 or AVX2, faster
+// forms chosen at run time that return exactly what the plain form does.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +23,7 @@ void copyForward(uint8_t* dest, const uint8_t* src, size_t n);
 namespace detail {
 size_t firstNonZeroWords(const uint8_t* p, size_t from, size_t n);
 size_t firstNonZeroSse2(const uint8_t* p, size_t from, size_t n);  // needs kv::cpuHasSse2()
+size_t firstNonZeroAvx2(const uint8_t* p, size_t from, size_t n);  // needs kv::cpuHasAvx2()
 void copyUnits(uint8_t* dest, const uint8_t* src, size_t n);
 }  // namespace detail
 

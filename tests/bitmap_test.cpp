@@ -203,34 +203,69 @@ TEST_F(BitMaps, UnloadFreesEveryMap) {
 TEST(BitKernels, FastFormsAgreeWithThePlainDefinitions) {
     if (!kv::cpuHasSse2()) GTEST_SKIP() << "no SSE2";
     std::mt19937 rng(11);
-    std::vector<uint8_t> a(4096 + 64), b(4096 + 64), d1(4096 + 64), d2(4096 + 64);
+    std::vector<uint8_t> a(4096 + 96), b(4096 + 96), d1(4096 + 96), d2(4096 + 96);
     std::vector<size_t> lengths;
     for (size_t n = 0; n <= 200; ++n) lengths.push_back(n);
     for (size_t n : {1023, 1024, 1025, 4000, 4096}) lengths.push_back(n);
     for (size_t n : lengths) {
-        for (int align = 0; align < 16; align += (n > 200 ? 5 : 1)) {
+        for (int align = 0; align < 32; align += (n > 200 ? 5 : 1)) {
             for (auto& x : a) x = static_cast<uint8_t>(rng());
             for (auto& x : b) x = static_cast<uint8_t>(rng());
-            const size_t oa = align, ob = (align * 7) % 16, od = (align * 3) % 16;
+            const size_t oa = align, ob = (align * 7) % 32, od = (align * 3) % 32;
             for (auto op : {kv::bits::Op::And, kv::bits::Op::Or, kv::bits::Op::Xor}) {
                 d1 = a, d2 = a;
                 kv::bits::plain::combine(op, d1.data() + od, a.data() + oa, b.data() + ob, n);
                 kv::bits::sse2::combine(op, d2.data() + od, a.data() + oa, b.data() + ob, n);
                 ASSERT_EQ(d1, d2) << n << " " << align;
+                if (kv::cpuHasAvx2()) {
+                    d2 = a;
+                    kv::bits::avx2::combine(op, d2.data() + od, a.data() + oa, b.data() + ob, n);
+                    ASSERT_EQ(d1, d2) << "avx2 " << n << " " << align;
+                }
                 // in place: the destination is the first source
                 std::vector<uint8_t> p1 = a, p2 = a;
                 kv::bits::plain::combine(op, p1.data() + oa, p1.data() + oa, b.data() + ob, n);
                 kv::bits::sse2::combine(op, p2.data() + oa, p2.data() + oa, b.data() + ob, n);
                 ASSERT_EQ(p1, p2) << n << " " << align;
+                if (kv::cpuHasAvx2()) {
+                    p2 = a;
+                    kv::bits::avx2::combine(op, p2.data() + oa, p2.data() + oa, b.data() + ob, n);
+                    ASSERT_EQ(p1, p2) << "avx2 " << n << " " << align;
+                }
             }
             d1 = a, d2 = a;
             kv::bits::plain::invert(d1.data() + oa, n);
             kv::bits::sse2::invert(d2.data() + oa, n);
             ASSERT_EQ(d1, d2);
+            if (kv::cpuHasAvx2()) {
+                d2 = a;
+                kv::bits::avx2::invert(d2.data() + oa, n);
+                ASSERT_EQ(d1, d2) << "avx2 " << n << " " << align;
+            }
         }
     }
 }
 
+// Runs past the caches' size take the stores that go around them.
+TEST(BitKernels, LargeRunsAgreeWithThePlainDefinitions) {
+    if (!kv::cpuHasSse2()) GTEST_SKIP() << "no SSE2";
+    const size_t n = (size_t(8) << 20) + 77;
+    std::mt19937 rng(12);
+    std::vector<uint8_t> a(n + 32), b(n + 32);
+    for (auto& x : a) x = static_cast<uint8_t>(rng());
+    for (auto& x : b) x = static_cast<uint8_t>(rng());
+    for (auto op : {kv::bits::Op::And, kv::bits::Op::Xor}) {
+        std::vector<uint8_t> want(n + 32, 9), got(n + 32, 9);
+        kv::bits::plain::combine(op, want.data() + 5, a.data() + 3, b.data() + 30, n);
+        kv::bits::sse2::combine(op, got.data() + 5, a.data() + 3, b.data() + 30, n);
+        ASSERT_TRUE(got == want) << "sse2";
+        if (kv::cpuHasAvx2()) {
+            std::fill(got.begin(), got.end(), 9);
+            kv::bits::avx2::combine(op, got.data() + 5, a.data() + 3, b.data() + 30, n);
+            ASSERT_TRUE(got == want) << "avx2";
+        }
+    }
+}
 
 }  // namespace
 }  // namespace kavro_test

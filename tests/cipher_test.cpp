@@ -5,6 +5,8 @@
 #include "bits/cipher.h"
 #include "bits/crc.h"
 #include "bits/keystream.h"
+#include "bits/wordcode.h"
+#include "frame/cpu.h"
 #include "hostemu/address.h"
 #include "tests/support.h"
 
@@ -146,6 +148,70 @@ TEST_F(Cipher, WordCodeSwapsPairsAndAddsARunningSum) {
             const std::string e = ok("U_CODE", {Str(s), Int(key)}).str;
             EXPECT_EQ(ok("U_DECODE", {Str(e), Int(key)}).str, s) << n << " " << key;
         }
+}
+
+// The word code as first written down: swaps, the odd byte, then the sum.
+void codeByDefinition(uint8_t* s, size_t n, int32_t key) {
+    const size_t e = n & ~size_t{1};
+    for (size_t i = 0; i + 2 < e; i += 2) std::swap(s[i], s[i + 1]);
+    if (n % 2) s[n - 1] = static_cast<uint8_t>(s[n - 1] + key + 2);
+    int r = key;
+    for (size_t i = 0; i < n; ++i) {
+        const int c = static_cast<int8_t>(s[i]);
+        s[i] = static_cast<uint8_t>(s[i] + r);
+        r += c;
+    }
+}
+
+// Every form gives the definition's bytes for every length, key and
+// alignment, touches nothing outside the string, and decodes back.
+TEST(WordCodeForms, AgreeWithTheDefinitionEverywhere) {
+    using Form = void (*)(uint8_t*, size_t, int32_t);
+    struct Forms {
+        const char* name;
+        Form encode, decode;
+        bool usable;
+    };
+    const Forms forms[] = {
+        {"plain", plain::wordEncode, plain::wordDecode, true},
+        {"sse2", sse2::wordEncode, sse2::wordDecode, kv::cpuHasSse2()},
+        {"avx2", avx2::wordEncode, avx2::wordDecode, kv::cpuHasAvx2()},
+        {"chosen", wordEncode, wordDecode, true},
+    };
+    std::mt19937 rng(41);
+    std::vector<size_t> lengths;
+    for (size_t n = 0; n <= 300; ++n) lengths.push_back(n);
+    for (size_t n : {511, 512, 513, 1023, 1024, 1025, 4095, 4096, 4097, 10001}) lengths.push_back(n);
+    const int32_t keys[] = {0, 1, -1, 2, 127, 128, 254, 255, 256, -70000, 2147483647, -2147483647 - 1};
+    std::vector<uint8_t> buf(10001 + 96);
+    for (size_t n : lengths) {
+        for (int align = 0; align < 32; align += (n > 300 ? 7 : 1)) {
+            for (auto& b : buf) b = static_cast<uint8_t>(rng());
+            const int32_t key = rng() % 3 ? keys[rng() % std::size(keys)] : static_cast<int32_t>(rng());
+            std::vector<uint8_t> want = buf;
+            codeByDefinition(want.data() + align, n, key);
+            for (const Forms& f : forms) {
+                if (!f.usable) continue;
+                std::vector<uint8_t> got = buf;
+                f.encode(got.data() + align, n, key);
+                ASSERT_EQ(got, want) << f.name << " encode, " << n << " bytes at " << align << ", key " << key;
+                f.decode(got.data() + align, n, key);
+                ASSERT_EQ(got, buf) << f.name << " decode, " << n << " bytes at " << align << ", key " << key;
+            }
+        }
+    }
+}
+
+TEST_F(Cipher, WordCodeOfLongStringsIsTheDefinitions) {
+    std::mt19937 rng(43);
+    for (size_t n : {size_t{100000}, size_t{65537}}) {
+        const std::string s = randomBytes(rng, n);
+        std::string want = s;
+        codeByDefinition(reinterpret_cast<uint8_t*>(want.data()), n, -3);
+        const std::string e = ok("U_CODE", {Str(s), Int(-3)}).str;
+        ASSERT_EQ(e, want) << n;
+        EXPECT_EQ(ok("U_DECODE", {Str(e), Int(-3)}).str, s) << n;
+    }
 }
 
 }  // namespace

@@ -254,9 +254,9 @@ TEST_F(Memory, FindBitBeyondTheIntegerRange) {
 
 TEST_F(Memory, FindBitFormsAgreeWithTheDefinition) {
     std::mt19937 rng(5);
-    std::vector<uint8_t> buf(400 + 16);
+    std::vector<uint8_t> buf(400 + 32);
     for (int round = 0; round < 3000; ++round) {
-        const size_t offset = rng() % 16, n = rng() % 400;
+        const size_t offset = rng() % 32, n = rng() % 400;
         uint8_t* p = buf.data() + offset;
         std::fill(buf.begin(), buf.end(), 0);
         for (int k = rng() % 3; k > 0 && n; --k) p[rng() % n] = static_cast<uint8_t>(1u << (rng() % 8));
@@ -276,6 +276,9 @@ TEST_F(Memory, FindBitFormsAgreeWithTheDefinition) {
         ASSERT_EQ(kv::memory::detail::firstNonZeroWords(p, from, n), want);
         if (kv::cpuHasSse2()) {
             ASSERT_EQ(kv::memory::detail::firstNonZeroSse2(p, from, n), want);
+        }
+        if (kv::cpuHasAvx2()) {
+            ASSERT_EQ(kv::memory::detail::firstNonZeroAvx2(p, from, n), want);
         }
     }
 }
