@@ -268,7 +268,8 @@ TEST(Reference, HeaderLimitsAreTheLibrarys) {
         "? TRANS_TBL(KV_TRANS_FROM) + TRANS_TBL(KV_TRANS_TO)\n"
         "nMenu = WP_CREATE()\n"
         "? WP_ADD(nMenu, KV_WP_CHECKED + KV_WP_GRAYED + \"Save\")\n"
-        "? WP_CHECK(nMenu, 1) AND !WP_ENABLE(nMenu, 1)\n"
+        "? WP_CHECK(nMenu, 1)\n"
+        "? WP_ENABLE(nMenu, 1)\n"
         "? WP_TEXT(nMenu, 1)\n"
         "? WP_DESTROY(nMenu)\n"
         "? U_SHFOLDER(KV_CSIDL_SYSTEM) == U_WINSDIR()\n";
@@ -288,7 +289,8 @@ TEST(Reference, HeaderLimitsAreTheLibrarys) {
         "? TRANS_TBL(KV_TRANS_FROM) + TRANS_TBL(KV_TRANS_TO)\n  = C(2) \"ab\"\n"
         "nMenu = WP_CREATE()\n"
         "? WP_ADD(nMenu, KV_WP_CHECKED + KV_WP_GRAYED + \"Save\")\n  = L .T.\n"
-        "? WP_CHECK(nMenu, 1) AND !WP_ENABLE(nMenu, 1)\n  = L .T.\n"
+        "? WP_CHECK(nMenu, 1)\n  = L .T.\n"
+        "? WP_ENABLE(nMenu, 1)\n  = L .F.\n"
         "? WP_TEXT(nMenu, 1)\n  = C(4) \"Save\"\n"
         "? WP_DESTROY(nMenu)\n  = L .T.\n"
         "? U_SHFOLDER(KV_CSIDL_SYSTEM) == U_WINSDIR()\n  = L .T.\n";
