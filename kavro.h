@@ -86,3 +86,37 @@
 #DEFINE KV_ED_FONTSIZE        23       && I font size (set)
 #DEFINE KV_ED_FONTSTYLE       24       && I font style (set)
 #DEFINE KV_ED_KIND            25       && I the kind of editor window
+
+* ---- Popup menus (WP_): flag characters that start an item text ----
+#DEFINE KV_WP_SEPARATOR       "-"      && a separator line
+#DEFINE KV_WP_BREAK           "|"      && the item starts a new column
+#DEFINE KV_WP_POPUP           "@"      && the item opens a submenu (its identifier is the submenu's handle)
+#DEFINE KV_WP_GRAYED          "\"      && greyed, cannot be chosen
+#DEFINE KV_WP_CHECKED         "*"      && with a check mark
+
+* ---- Special folders (U_SHFOLDER) ----
+#DEFINE KV_CSIDL_DESKTOP                 0    && the desktop as the shell shows it (no path)
+#DEFINE KV_CSIDL_PROGRAMS                2    && the user's Start menu programs
+#DEFINE KV_CSIDL_PERSONAL                5    && the user's documents
+#DEFINE KV_CSIDL_FAVORITES               6
+#DEFINE KV_CSIDL_STARTUP                 7    && the user's Startup programs
+#DEFINE KV_CSIDL_RECENT                  8
+#DEFINE KV_CSIDL_SENDTO                  9
+#DEFINE KV_CSIDL_STARTMENU               11
+#DEFINE KV_CSIDL_DESKTOPDIRECTORY        16   && the user's desktop folder
+#DEFINE KV_CSIDL_DRIVES                  17   && the computer (no path)
+#DEFINE KV_CSIDL_FONTS                   20
+#DEFINE KV_CSIDL_TEMPLATES               21
+#DEFINE KV_CSIDL_COMMON_STARTMENU        22
+#DEFINE KV_CSIDL_COMMON_PROGRAMS         23
+#DEFINE KV_CSIDL_COMMON_STARTUP          24
+#DEFINE KV_CSIDL_COMMON_DESKTOPDIRECTORY 25
+#DEFINE KV_CSIDL_APPDATA                 26   && the user's application data (roaming)
+#DEFINE KV_CSIDL_LOCAL_APPDATA           28   && the user's application data on this computer
+#DEFINE KV_CSIDL_COMMON_APPDATA          35   && application data of all users
+#DEFINE KV_CSIDL_WINDOWS                 36
+#DEFINE KV_CSIDL_SYSTEM                  37
+#DEFINE KV_CSIDL_PROGRAM_FILES           38
+#DEFINE KV_CSIDL_MYPICTURES              39
+#DEFINE KV_CSIDL_PROFILE                 40   && the user's profile folder
+#DEFINE KV_CSIDL_COMMON_DOCUMENTS        46

@@ -15,6 +15,9 @@
 #include "frame/kavro.h"
 #include "hostemu/shell.h"
 #include "tests/support.h"
+#include "ui/menuitem.h"
+
+#include <shlobj.h>
 
 namespace kavro_test {
 namespace {
@@ -223,7 +226,52 @@ TEST(Reference, HeaderHoldsTheLibrarysNumbers) {
         {"KV_ED_FONTSIZE", kv::editor::env::FontSize},
         {"KV_ED_FONTSTYLE", kv::editor::env::FontStyle},
         {"KV_ED_KIND", kv::editor::env::EditorKind},
+        {"KV_CSIDL_DESKTOP", CSIDL_DESKTOP},
+        {"KV_CSIDL_PROGRAMS", CSIDL_PROGRAMS},
+        {"KV_CSIDL_PERSONAL", CSIDL_PERSONAL},
+        {"KV_CSIDL_FAVORITES", CSIDL_FAVORITES},
+        {"KV_CSIDL_STARTUP", CSIDL_STARTUP},
+        {"KV_CSIDL_RECENT", CSIDL_RECENT},
+        {"KV_CSIDL_SENDTO", CSIDL_SENDTO},
+        {"KV_CSIDL_STARTMENU", CSIDL_STARTMENU},
+        {"KV_CSIDL_DESKTOPDIRECTORY", CSIDL_DESKTOPDIRECTORY},
+        {"KV_CSIDL_DRIVES", CSIDL_DRIVES},
+        {"KV_CSIDL_FONTS", CSIDL_FONTS},
+        {"KV_CSIDL_TEMPLATES", CSIDL_TEMPLATES},
+        {"KV_CSIDL_COMMON_STARTMENU", CSIDL_COMMON_STARTMENU},
+        {"KV_CSIDL_COMMON_PROGRAMS", CSIDL_COMMON_PROGRAMS},
+        {"KV_CSIDL_COMMON_STARTUP", CSIDL_COMMON_STARTUP},
+        {"KV_CSIDL_COMMON_DESKTOPDIRECTORY", CSIDL_COMMON_DESKTOPDIRECTORY},
+        {"KV_CSIDL_APPDATA", CSIDL_APPDATA},
+        {"KV_CSIDL_LOCAL_APPDATA", CSIDL_LOCAL_APPDATA},
+        {"KV_CSIDL_COMMON_APPDATA", CSIDL_COMMON_APPDATA},
+        {"KV_CSIDL_WINDOWS", CSIDL_WINDOWS},
+        {"KV_CSIDL_SYSTEM", CSIDL_SYSTEM},
+        {"KV_CSIDL_PROGRAM_FILES", CSIDL_PROGRAM_FILES},
+        {"KV_CSIDL_MYPICTURES", CSIDL_MYPICTURES},
+        {"KV_CSIDL_PROFILE", CSIDL_PROFILE},
+        {"KV_CSIDL_COMMON_DOCUMENTS", CSIDL_COMMON_DOCUMENTS},
     };
+    // The menu item flag characters, each the one that sets its flag.
+    const std::map<std::string, uint32_t> itemFlags = {
+        {"KV_WP_SEPARATOR", kv::ui::menuflag::Separator}, {"KV_WP_BREAK", kv::ui::menuflag::MenuBarBreak},
+        {"KV_WP_POPUP", kv::ui::menuflag::Popup},         {"KV_WP_GRAYED", kv::ui::menuflag::Grayed},
+        {"KV_WP_CHECKED", kv::ui::menuflag::Checked},
+    };
+    for (const auto& [name, flag] : itemFlags) {
+        auto it = defs.find(name);
+        if (it == defs.end()) {
+            ADD_FAILURE() << "kavro.h lacks " << name;
+            continue;
+        }
+        const std::string& text = it->second;
+        ASSERT_EQ(3u, text.size()) << name << " " << text;
+        EXPECT_EQ('"', text.front()) << name;
+        EXPECT_EQ('"', text.back()) << name;
+        const kv::ui::ItemPrefix p = kv::ui::parseItemPrefix(text.substr(1, 1));
+        EXPECT_EQ(flag, p.flags) << name;
+        EXPECT_EQ(1u, p.length) << name;
+    }
     for (const auto& [name, value] : expected) {
         auto it = defs.find(name);
         if (it == defs.end()) {
@@ -232,7 +280,8 @@ TEST(Reference, HeaderHoldsTheLibrarysNumbers) {
         }
         EXPECT_EQ(std::to_string(value), it->second) << name;
     }
-    for (const auto& [name, value] : defs) EXPECT_TRUE(expected.count(name)) << name << " is not checked here";
+    for (const auto& [name, value] : defs)
+        EXPECT_TRUE(expected.count(name) || itemFlags.count(name)) << name << " is not checked here";
 }
 
 // The limits in the header are the ones the library keeps.
@@ -248,7 +297,14 @@ TEST(Reference, HeaderLimitsAreTheLibrarys) {
         "? D_DOW({^2000-01-03}, KV_MONDAY) + D_DOW({^2000-01-02}, KV_SUNDAY) + D_DOW({^2000-01-08}, KV_SATURDAY)\n"
         "? D_DOW({^2000-01-02}, KV_FDOW_HOST) == D_DOW({^2000-01-02}, SET(\"FDOW\"))\n"
         "= TRANS_SET(\"a\", \"b\")\n"
-        "? TRANS_TBL(KV_TRANS_FROM) + TRANS_TBL(KV_TRANS_TO)\n";
+        "? TRANS_TBL(KV_TRANS_FROM) + TRANS_TBL(KV_TRANS_TO)\n"
+        "nMenu = WP_CREATE()\n"
+        "? WP_ADD(nMenu, KV_WP_CHECKED + KV_WP_GRAYED + \"Save\")\n"
+        "? WP_CHECK(nMenu, 1)\n"
+        "? WP_ENABLE(nMenu, 1)\n"
+        "? WP_TEXT(nMenu, 1)\n"
+        "? WP_DESTROY(nMenu)\n"
+        "? U_SHFOLDER(KV_CSIDL_SYSTEM) == U_WINSDIR()\n";
     const std::string printed = runSession(script, Host::Options{}, {sourcePath("")});
     const std::string expected =
         "#INCLUDE kavro.h\n"
@@ -262,7 +318,14 @@ TEST(Reference, HeaderLimitsAreTheLibrarys) {
         "  = N 3 (width 10)\n"
         "? D_DOW({^2000-01-02}, KV_FDOW_HOST) == D_DOW({^2000-01-02}, SET(\"FDOW\"))\n  = L .T.\n"
         "= TRANS_SET(\"a\", \"b\")\n"
-        "? TRANS_TBL(KV_TRANS_FROM) + TRANS_TBL(KV_TRANS_TO)\n  = C(2) \"ab\"\n";
+        "? TRANS_TBL(KV_TRANS_FROM) + TRANS_TBL(KV_TRANS_TO)\n  = C(2) \"ab\"\n"
+        "nMenu = WP_CREATE()\n"
+        "? WP_ADD(nMenu, KV_WP_CHECKED + KV_WP_GRAYED + \"Save\")\n  = L .T.\n"
+        "? WP_CHECK(nMenu, 1)\n  = L .T.\n"
+        "? WP_ENABLE(nMenu, 1)\n  = L .F.\n"
+        "? WP_TEXT(nMenu, 1)\n  = C(4) \"Save\"\n"
+        "? WP_DESTROY(nMenu)\n  = L .T.\n"
+        "? U_SHFOLDER(KV_CSIDL_SYSTEM) == U_WINSDIR()\n  = L .T.\n";
     EXPECT_EQ(expected, printed);
 }
 
