@@ -53,6 +53,21 @@
 #DEFINE KV_GPTR               64       && fixed and zero: M_ALLOC's own choice
 #DEFINE KV_GHND               66       && movable and zero
 
+* ---- Drives (S_DTYPE, and column 2 of S_ADRIVES's _DRIVES): drive-type letters ----
+#DEFINE KV_DRIVE_FIXED        "H"      && a fixed disk
+#DEFINE KV_DRIVE_REMOVABLE    "F"      && a removable disk
+#DEFINE KV_DRIVE_REMOTE       "N"      && a network drive
+#DEFINE KV_DRIVE_CDROM        "C"      && a CD or DVD drive
+#DEFINE KV_DRIVE_RAMDISK      "M"      && a RAM disk
+#DEFINE KV_DRIVE_UNKNOWN      "U"      && a type Windows cannot tell
+#DEFINE KV_DRIVE_OTHER        "*"      && a type of Windows's own
+
+* ---- Bulk file operations (S_SETFATTR): attribute letters, joined with + ----
+#DEFINE KV_FATTR_READONLY     "R"
+#DEFINE KV_FATTR_HIDDEN       "H"
+#DEFINE KV_FATTR_SYSTEM       "S"
+#DEFINE KV_FATTR_ARCHIVE      "A"
+
 * ---- Editor sessions (EDSENDKEY): keys held down with the key code ----
 #DEFINE KV_ED_SHIFT           4096     && 0x1000, the letter "S"
 #DEFINE KV_ED_CONTROL         8192     && 0x2000, the letter "C"

@@ -13,7 +13,9 @@
 #include "editor/edhost.h"
 #include "editor/record.h"
 #include "frame/kavro.h"
+#include "hostemu/iat.h"
 #include "hostemu/shell.h"
+#include "tests/files_support.h"
 #include "tests/support.h"
 #include "ui/menuitem.h"
 
@@ -156,6 +158,13 @@ std::map<std::string, std::string> headerDefines() {
     return out;
 }
 
+// The header's one-letter texts: drive types and file attributes.
+const std::map<std::string, std::string> kHeaderLetters = {
+    {"KV_DRIVE_FIXED", "H"},   {"KV_DRIVE_REMOVABLE", "F"}, {"KV_DRIVE_REMOTE", "N"},  {"KV_DRIVE_CDROM", "C"},
+    {"KV_DRIVE_RAMDISK", "M"}, {"KV_DRIVE_UNKNOWN", "U"},   {"KV_DRIVE_OTHER", "*"},   {"KV_FATTR_READONLY", "R"},
+    {"KV_FATTR_HIDDEN", "H"},  {"KV_FATTR_SYSTEM", "S"},    {"KV_FATTR_ARCHIVE", "A"},
+};
+
 TEST(Reference, HeaderHoldsTheLibrarysNumbers) {
     const auto defs = headerDefines();
     ASSERT_FALSE(defs.empty()) << "kavro.h not found or empty";
@@ -280,8 +289,58 @@ TEST(Reference, HeaderHoldsTheLibrarysNumbers) {
         }
         EXPECT_EQ(std::to_string(value), it->second) << name;
     }
+    // The letters: what the library does with each is checked below.
+    for (const auto& [name, letter] : kHeaderLetters) {
+        auto it = defs.find(name);
+        if (it == defs.end()) {
+            ADD_FAILURE() << "kavro.h lacks " << name;
+            continue;
+        }
+        EXPECT_EQ("\"" + std::string(letter) + "\"", it->second) << name;
+    }
     for (const auto& [name, value] : defs)
-        EXPECT_TRUE(expected.count(name) || itemFlags.count(name)) << name << " is not checked here";
+        EXPECT_TRUE(expected.count(name) || itemFlags.count(name) || kHeaderLetters.count(name))
+            << name << " is not checked here";
+}
+
+// Each drive-type letter is the one S_DTYPE gives for its kind of drive.
+UINT gFakeDriveType = DRIVE_FIXED;
+UINT WINAPI fakeDriveType(LPCSTR) { return gFakeDriveType; }
+
+class ReferenceLetters : public FileTest {};
+
+TEST_F(ReferenceLetters, DriveTypesAreTheLibrarys) {
+    const std::pair<const char*, UINT> kinds[] = {
+        {"KV_DRIVE_FIXED", DRIVE_FIXED},     {"KV_DRIVE_REMOVABLE", DRIVE_REMOVABLE},
+        {"KV_DRIVE_REMOTE", DRIVE_REMOTE},   {"KV_DRIVE_CDROM", DRIVE_CDROM},
+        {"KV_DRIVE_RAMDISK", DRIVE_RAMDISK}, {"KV_DRIVE_UNKNOWN", DRIVE_UNKNOWN},
+        {"KV_DRIVE_OTHER", 7},
+    };
+    HOSTEMU_PATCH(patch, host().module(), "kernel32.dll", GetDriveTypeA, &fakeDriveType);
+    ASSERT_TRUE(patch.active());
+    for (const auto& [name, type] : kinds) {
+        gFakeDriveType = type;
+        EXPECT_EQ(ok("S_DTYPE", {Str("C")}).str, kHeaderLetters.at(name)) << name;
+    }
+}
+
+// Each attribute letter sets its attribute and no other.
+TEST_F(ReferenceLetters, FileAttributesAreTheLibrarys) {
+    const std::pair<const char*, DWORD> attributes[] = {
+        {"KV_FATTR_READONLY", FILE_ATTRIBUTE_READONLY},
+        {"KV_FATTR_HIDDEN", FILE_ATTRIBUTE_HIDDEN},
+        {"KV_FATTR_SYSTEM", FILE_ATTRIBUTE_SYSTEM},
+        {"KV_FATTR_ARCHIVE", FILE_ATTRIBUTE_ARCHIVE},
+    };
+    const std::string file = path("letters.txt");
+    ASSERT_TRUE(writeFile(file, "x"));
+    for (const auto& [name, attribute] : attributes) {
+        EXPECT_EQ(ok("S_SETFATTR", {Str(file), Str(kHeaderLetters.at(name))}).i, 1) << name;
+        // Wine reports every file as to be archived: the archive bit is seen, not told apart.
+        const DWORD seen = GetFileAttributesA(file.c_str());
+        EXPECT_EQ(seen & (attribute | 0x7), attribute) << name;
+    }
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // The limits in the header are the ones the library keeps.
