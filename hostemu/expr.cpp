@@ -20,6 +20,9 @@ namespace hostemu {
 
 namespace {
 
+// The longest character value the host holds.
+constexpr double kLongestString = 16777184;
+
 struct ScriptError {
     int number;
     std::string message;
@@ -420,11 +423,17 @@ Value Parser::builtin(const std::string& name, std::vector<Value>& a) {
         return Str(s.substr(s.size() - n));
     }
     if (name == "REPLICATE") {
+        const double times = std::max(0.0, num(1));
+        if (!(times * static_cast<double>(str(0).size()) <= kLongestString)) throw std::length_error("REPLICATE");
         std::string out;
-        for (long k = 0; k < static_cast<long>(num(1)); ++k) out += str(0);
+        for (long k = 0; k < static_cast<long>(times); ++k) out += str(0);
         return Str(out);
     }
-    if (name == "SPACE") return Str(std::string(static_cast<size_t>(std::max(0.0, num(0))), ' '));
+    if (name == "SPACE") {
+        const double n = std::max(0.0, num(0));
+        if (!(n <= kLongestString)) throw std::length_error("SPACE");  // no host string is longer
+        return Str(std::string(static_cast<size_t>(n), ' '));
+    }
     if (name == "ALLTRIM" || name == "TRIM" || name == "RTRIM" || name == "LTRIM") {
         std::string s = str(0);
         if (name != "LTRIM") s.erase(s.find_last_not_of(' ') + 1);

@@ -125,6 +125,11 @@ TEST_F(ObjectsTimer, ObjectWindowsAndProperties) {
     findObject(form)->readOnly.insert("CLASS");
     EXPECT_EQ(describe(ok("O_SETPROP", {form, Str("Class"), Str("x"), Bool(true)})), describe(Bool(false)));
     EXPECT_EQ(error("O_HWND", {Int(1)}), 11);  // the host refuses what is no object
+    // A variable passed by reference passes the host's check, but names no object.
+    host().setVar("NOTANOBJECT", Str("text"));
+    EXPECT_EQ(error("O_HWND", {Ref("NOTANOBJECT")}), 901);
+    EXPECT_EQ(error("O_CHWND", {Ref("NOTANOBJECT")}), 901);
+    EXPECT_EQ(error("O_SETPROP", {Ref("NOTANOBJECT"), Str("Caption"), Str("x")}), 901);
 }
 
 TEST_F(ObjectsTimer, OneShotTimerRunsItsCommandOnce) {

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "hostemu/iat.h"
+#include "hostemu/objects.h"
 #include "tests/files_support.h"
 
 namespace kavro_test {
@@ -143,6 +144,10 @@ std::vector<Value> makeHostile(char type) {
     }
 }
 
+// Objects live in one host: each fresh host makes its own (a plain object and
+// one with an own and an inner window), and object parameters take those.
+std::vector<Value> gObjects;
+
 // Made once: the large strings are copied only into the calls.
 const std::vector<Value>& hostile(char type) {
     static const std::vector<Value> c = makeHostile('C'), i = makeHostile('I'), n = makeHostile('N'),
@@ -155,6 +160,7 @@ const std::vector<Value>& hostile(char type) {
         case 'L': return l;
         case 'D': return d;
         case 'T': return t;
+        case 'O': return gObjects;
         default: return any;
     }
 }
@@ -168,6 +174,7 @@ Value typical(char type, int variant = 0) {
         case 'L': return Bool(variant != 1);
         case 'D': return Date(2451545 + variant);
         case 'T': return DateTime(2451545.5 + variant);
+        case 'O': return gObjects.empty() ? Null('O') : gObjects[static_cast<size_t>(variant) % gObjects.size()];
         default: return variant == 1 ? Str("NOTES") : variant == 2 ? Ref("SWEEP_TEXT") : Int(2);
     }
 }
@@ -295,6 +302,7 @@ protected:
     // variables to pass by reference.
     // The doubles go before the library they patch.
     void endHost() {
+        gObjects.clear();
         doubles_.clear();
         stop();
     }
@@ -320,6 +328,7 @@ protected:
         host().dimension("SWEEP_ARRAY", 3);
         host().setElement("SWEEP_ARRAY", 1, 0, Str("first"));
         writeFile(path("wipe.txt"), std::string(700, 'w'));
+        gObjects = {newObject(host(), "custom"), newWindowObject(host(), "form", "Sweep form")};
     }
 
     // One call, judged: a value or a documented error, in bounded time.
