@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 
+#include "hostemu/files.h"
 #include "hostemu/host.h"
 #include "hostemu/window.h"
 
@@ -290,16 +291,6 @@ bool readWhole(const std::string& path, std::string& out) {
     return ok;
 }
 
-bool writeWhole(const std::string& path, const std::string& bytes) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    DWORD done = 0;
-    const bool ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
-                    done == bytes.size();
-    CloseHandle(f);
-    return ok;
-}
-
 bool folderExists(const std::string& path) {
     const size_t cut = path.find_last_of("\\/");
     if (cut == std::string::npos) return true;  // the current folder
@@ -315,7 +306,7 @@ std::string fullPath(const std::string& path) {
 
 void save(EditorSession& s) {
     s.lastError = kEdOk;
-    if (s.path.empty() || s.env.readOnly || !writeWhole(s.path, s.now.text)) {
+    if (s.path.empty() || s.env.readOnly || !writeFile(s.path, s.now.text)) {
         s.lastError = kEdCannotWrite;
         return;
     }
