@@ -147,6 +147,19 @@ M = WP_CREATE("MNU")
 ? S_DTYPE("C")
 ? S_ISNT()
 
+* Shortcut files: one written from an object's properties, read back into another.
+oLink = CREATEOBJECT("Empty")
+= ADDPROPERTY(oLink, "Shortcut", GETENV("TEMP") + "\kavro-tour.lnk")
+= ADDPROPERTY(oLink, "ObjPath", "C:\windows\notepad.exe")
+= ADDPROPERTY(oLink, "Description", "Notes, from the tour")
+? SC_WRITE(oLink)
+oBack = CREATEOBJECT("Empty")
+= ADDPROPERTY(oBack, "Shortcut", oLink.Shortcut)
+? SC_READ(oBack)
+? oBack.Description
+? oBack.ObjPath
+ERASE (oLink.Shortcut)
+
 * The worker thread drives the companion automation server from the background.
 ? MT_CREATE() > 0
 PUMP 1500

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "hostemu/files.h"
+#include "hostemu/objects.h"
 #include "hostemu/settings.h"
 
 namespace hostemu {
@@ -22,6 +23,11 @@ namespace {
 
 // The longest character value the host holds.
 constexpr double kLongestString = 16777184;
+
+constexpr int kNoProperty = 1734;  // "Property is not found."
+constexpr int kReadOnly = 1743;    // "Property is read-only."
+constexpr int kNoObject = 1924;    // "Object is not an object."
+
 
 struct ScriptError {
     int number;
@@ -89,19 +95,24 @@ public:
             while (pos_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[pos_])) || s_[pos_] == '_')) ++pos_;
             t.kind = Tok::Name;
             t.text = upper(s_.substr(start, pos_ - start));
+            // obj.Prop[.Prop...]: a member, unless the dot opens .AND., .T. and the like
+            while (pos_ + 1 < s_.size() && s_[pos_] == '.' &&
+                   (std::isalpha(static_cast<unsigned char>(s_[pos_ + 1])) || s_[pos_ + 1] == '_') &&
+                   !dottedWordAt(pos_)) {
+                size_t end = pos_ + 1;
+                while (end < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[end])) || s_[end] == '_')) ++end;
+                t.text += "." + upper(s_.substr(pos_ + 1, end - pos_ - 1));
+                pos_ = end;
+            }
             return t;
         }
         if (c == '.') {
-            size_t end = s_.find('.', pos_ + 1);
-            if (end != std::string::npos) {
-                std::string word = upper(s_.substr(pos_ + 1, end - pos_ - 1));
-                if (word == "T" || word == "F" || word == "Y" || word == "N" || word == "NULL" || word == "AND" ||
-                    word == "OR" || word == "NOT") {
-                    t.kind = Tok::Dot;
-                    t.text = word;
-                    pos_ = end + 1;
-                    return t;
-                }
+            if (dottedWordAt(pos_)) {
+                const size_t end = s_.find('.', pos_ + 1);
+                t.kind = Tok::Dot;
+                t.text = upper(s_.substr(pos_ + 1, end - pos_ - 1));
+                pos_ = end + 1;
+                return t;
             }
             raise(10);
         }
@@ -118,6 +129,15 @@ public:
         t.text = std::string(1, c);
         ++pos_;
         return t;
+    }
+
+    // .T. .F. .Y. .N. .NULL. .AND. .OR. .NOT. at k.
+    bool dottedWordAt(size_t k) const {
+        const size_t end = s_.find('.', k + 1);
+        if (end == std::string::npos) return false;
+        const std::string word = upper(s_.substr(k + 1, end - k - 1));
+        return word == "T" || word == "F" || word == "Y" || word == "N" || word == "NULL" || word == "AND" ||
+               word == "OR" || word == "NOT";
     }
 
     size_t pos() const { return pos_; }
@@ -347,6 +367,7 @@ private:
                     std::vector<Value> args = argList(close);
                     return callOrElement(t.text, args);
                 }
+                if (t.text.find('.') != std::string::npos) return member(t.text);
                 if (!host_.hasVar(t.text)) raise(12, "Variable '" + t.text + "' is not found.");
                 const Variable* var = host_.variable(t.text);
                 return var->items.empty() ? Value{} : var->items[0];
@@ -376,6 +397,23 @@ private:
     }
 
     Value builtin(const std::string& name, std::vector<Value>& a);
+
+    // obj.Prop, obj.Prop.Prop...: a property's value.
+    Value member(const std::string& path) {
+        size_t dot = path.find('.');
+        if (!host_.hasVar(path.substr(0, dot))) raise(12, "Variable '" + path.substr(0, dot) + "' is not found.");
+        Value v = host_.var(path.substr(0, dot));
+        while (dot != std::string::npos) {
+            const size_t next = path.find('.', dot + 1);
+            const std::string name = path.substr(dot + 1, next == std::string::npos ? std::string::npos : next - dot - 1);
+            if (!findObject(v)) raise(kNoObject, path.substr(0, dot) + " is not an object.");
+            Value p = property(v, name);
+            if (p.type == 'U') raise(kNoProperty, "Property " + name + " is not found.");
+            v = std::move(p);
+            dot = next;
+        }
+        return v;
+    }
 
     Host& host_;
     Lexer lex_;
@@ -534,10 +572,25 @@ Value Parser::builtin(const std::string& name, std::vector<Value>& a) {
     raise(1, "Function '" + name + "' is not known.");
 }
 
+// obj.Prop = value: the property must exist (ADDPROPERTY makes one) and may not be read-only.
+void setMember(Host& host, const std::string& path, const Value& value) {
+    const size_t last = path.rfind('.');
+    Result owner = host.evaluate(path.substr(0, last));
+    if (!owner.ok()) throw ScriptError{owner.error, owner.message};
+    HostObject* o = findObject(owner.value);
+    if (!o) raise(kNoObject, path.substr(0, last) + " is not an object.");
+    const std::string name = path.substr(last + 1);
+    if (!o->properties.count(name)) raise(kNoProperty, "Property " + name + " is not found.");
+    if (o->readOnly.count(name)) raise(kReadOnly, "Property " + name + " is read-only.");
+    o->properties[name] = value;
+}
+
 bool isAssignment(const std::string& cmd) {
     // name = ..., name(i) = ..., name[i] = ...  (not ==)
     size_t k = 0;
-    while (k < cmd.size() && (std::isalnum(static_cast<unsigned char>(cmd[k])) || cmd[k] == '_')) ++k;
+    while (k < cmd.size() && (std::isalnum(static_cast<unsigned char>(cmd[k])) || cmd[k] == '_' ||
+                              (cmd[k] == '.' && k > 0)))
+        ++k;
     if (k == 0 || std::isdigit(static_cast<unsigned char>(cmd[0]))) return false;
     while (k < cmd.size() && cmd[k] == ' ') ++k;
     if (k < cmd.size() && (cmd[k] == '(' || cmd[k] == '[')) {
@@ -653,7 +706,9 @@ Result Evaluator::execute(const std::string& line, const std::map<std::string, C
             if (!v.ok()) throw ScriptError{v.error, v.message};
             std::string target = cmd.substr(0, eq);
             const size_t open = target.find_first_of("([");
-            if (open == std::string::npos) {
+            if (open == std::string::npos && target.find('.') != std::string::npos) {
+                setMember(host_, nameList(target).at(0), v.value);
+            } else if (open == std::string::npos) {
                 host_.setVar(nameList(target).at(0), v.value);
             } else {
                 const std::string name = nameList(target.substr(0, open)).at(0);

@@ -2,6 +2,8 @@
 // HostReleaseObject (127) over the host's objects.
 #include "hostemu/objects.h"
 
+#include <stdexcept>
+
 #include "hostemu/host.h"
 #include "hostemu/window.h"
 
@@ -165,6 +167,19 @@ LoadRegistration dispatchObjects([](Host& host, HMODULE) {
         o.className = "dispatch";
         o.dispatch = d;
         return makeObject(host, std::move(o));
+    });
+});
+
+// ADDPROPERTY(object, name[, value]): adds the property (or sets it when the
+// object has it), .F. when no value is given; .T.
+LoadRegistration addProperty([](Host& host, HMODULE) {
+    host.defineProc("ADDPROPERTY", [](std::vector<Value>& a) -> Value {
+        HostObject* o = a.size() >= 2 && a[1].type == 'C' ? findObject(a[0]) : nullptr;
+        if (!o || a[1].str.empty() || a.size() > 3) throw std::invalid_argument("ADDPROPERTY(object, name[, value])");
+        const std::string name = upper(a[1].str);
+        if (o->readOnly.count(name)) throw std::invalid_argument("Property " + name + " is read-only.");
+        o->properties[name] = a.size() == 3 ? a[2] : Bool(false);
+        return Bool(true);
     });
 });
 

@@ -112,7 +112,14 @@ Shell::Shell(Host& host) : host_(host) {
         return 0;
     });
     host_.defineProc("CREATEOBJECT", [this](std::vector<Value>& a) {
-        return newWindowObject(host_, a.empty() ? "form" : a[0].str, "Kavro form");
+        const std::string cls = a.empty() ? "form" : a[0].str;
+        if (upper(cls) == "CUSTOM") return newObject(host_, cls);  // properties only, no window
+        if (upper(cls) == "EMPTY") {  // no property at all until ADDPROPERTY gives it one
+            Value o = newObject(host_, cls);
+            findObject(o)->properties.clear();
+            return o;
+        }
+        return newWindowObject(host_, cls, "Kavro form");
     });
     host_.defineProc("SENDMESSAGE", [this](std::vector<Value>& a) {
         auto word = [&](size_t k) { return k < a.size() ? static_cast<uintptr_t>(a[k].asNumber()) : 0; };

@@ -200,7 +200,8 @@ std::string describeCall(const std::string& name, const std::vector<Value>& args
 // Errors a call may end in: the library's own, and the host's that it passes on
 // (a variable or subscript that a load could not reach, no memory in the host).
 bool documentedError(int e) {
-    for (int known : {12, 31, 43, 101, 102, 146, 182, 196, 612, 638, 901, 1098, 1560})
+    // 1734: an object without the property a function reads (SC_READ's Shortcut).
+    for (int known : {12, 31, 43, 101, 102, 146, 182, 196, 612, 638, 901, 1098, 1560, 1734})
         if (e == known) return true;
     return false;
 }
@@ -223,6 +224,7 @@ constexpr Guard kGuarded[] = {
     {"C_ENCODE", "a numeric source is the address of a descriptor"},
     {"C_DECODE", "a numeric source is the address of a descriptor"},
     {"U_WIPEINFO", "overwrites and deletes the file it names"},
+    {"SC_", "writes the shortcut file its object names"},
     // Not called at all: they wait for a person, reach the network, or act on
     // the machine beyond the test's folder. Their own tests drive them.
     {"WP_POP", "shows a menu and waits for a choice"},
@@ -436,6 +438,26 @@ protected:
             lists = {{Str(path("wipe.txt"))}, {Str(path("missing.txt"))}, {Ref("NOTES")}, {Ref("SWEEP_TEXT")},
                      {Ref("SWEEP_ARRAY")},    {Int(0)},                   {Num(kNaN)},   {Bool(true)},
                      {Date(2451545)},         {Null('C')},                {Str("NOTES")}};
+            return true;
+        }
+        if (n == "SC_READ" || n == "SC_WRITE") {  // objects of the test's own, naming files of its folder
+            for (const Value& o : gObjects) lists.push_back({o});
+            std::vector<Value> values;
+            for (const Value& v : hostile('?'))
+                if (v.type != 'R') values.push_back(v);
+            auto shortcut = [&](const Value& file, const char* property, const Value& v) {
+                Value o = newObject(host(), "custom");
+                setProperty(o, "Shortcut", file);
+                if (property) setProperty(o, property, v);
+                lists.push_back({o});
+            };
+            for (const Value& v : hostile('C')) shortcut(v, "ObjPath", Str(path("wipe.txt")));
+            for (const Value& v : values) shortcut(v, nullptr, {});
+            if (n == "SC_WRITE")
+                for (const char* property : {"Arguments", "Description", "ObjPath", "WorkingDir", "IconPath",
+                                             "IconIndex", "HotKey", "ShowCmd"})
+                    for (const Value& v : values) shortcut(Str(path("sweep.lnk")), property, v);
+            shortcut(Str(path("sweep.lnk")), nullptr, {});  // read what the last good write left
             return true;
         }
         if (n == "M_API") {  // it writes or runs declarations only

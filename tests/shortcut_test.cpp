@@ -1,0 +1,232 @@
+// Shortcut files through Wine's real shell-link object, described by host
+// objects: written, read back into another object and compared.
+#include <windows.h>
+#include <objbase.h>
+
+#include <utility>
+
+#include "hostemu/iat.h"
+#include "hostemu/objects.h"
+#include "tests/files_support.h"
+
+namespace kavro_test {
+namespace {
+
+// The shell link the library last created, with one reference of our own, so
+// that a test can tell whether the library gave back every one it took.
+IUnknown* gLink = nullptr;
+bool gRefuse = false;
+decltype(&::CoCreateInstance) gRealCreate = nullptr;
+
+HRESULT WINAPI countedCreate(REFCLSID cls, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out) {
+    if (gRefuse) {
+        *out = nullptr;
+        return REGDB_E_CLASSNOTREG;
+    }
+    const HRESULT hr = gRealCreate(cls, outer, context, iid, out);
+    if (SUCCEEDED(hr)) {
+        gLink = static_cast<IUnknown*>(*out);
+        gLink->AddRef();
+    }
+    return hr;
+}
+
+class Shortcut : public FileTest {
+protected:
+    void SetUp() override {
+        FileTest::SetUp();
+        target_ = path("tool.exe");
+        ASSERT_TRUE(writeFile(target_, "MZ"));
+    }
+    // A plain object with its Shortcut property set to the file `name` in the test's folder.
+    Value object(const Value& shortcut) {
+        Value o = newObject(host(), "Custom");
+        setProperty(o, "Shortcut", shortcut);
+        return o;
+    }
+    Value object(const std::string& name) { return object(Str(path(name))); }
+    std::string prop(const Value& o, const std::string& name) { return describe(property(o, name)); }
+    // Every file in the test's folder.
+    int filesInFolder() {
+        int n = 0;
+        WIN32_FIND_DATAA f;
+        const HANDLE h = FindFirstFileA(path("*").c_str(), &f);
+        if (h == INVALID_HANDLE_VALUE) return 0;
+        do n += !(f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        while (FindNextFileA(h, &f));
+        FindClose(h);
+        return n;
+    }
+    std::string target_;
+};
+
+TEST_F(Shortcut, WrittenThenReadBackIntoAnotherObject) {
+    const Value w = object("full.lnk");
+    setProperty(w, "Arguments", Str("-q \"a b\" /x"));
+    setProperty(w, "Description", Str("The tool, started quietly"));
+    setProperty(w, "ObjPath", Str(target_));
+    setProperty(w, "WorkingDir", Str(dir_.substr(0, dir_.size() - 1)));
+    setProperty(w, "IconPath", Str(path("icons.dll")));
+    setProperty(w, "IconIndex", Int(3));
+    setProperty(w, "HotKey", Int(0x0641));  // control+alt+A
+    setProperty(w, "ShowCmd", Int(SW_SHOWMINNOACTIVE));
+    EXPECT_EQ(describe(ok("SC_WRITE", {w})), describe(Bool(true)));
+    EXPECT_TRUE(fileExists(path("full.lnk")));
+
+    const Value r = object("full.lnk");
+    EXPECT_EQ(describe(ok("SC_READ", {r})), describe(Bool(true)));
+    for (const char* name : {"Arguments", "Description", "ObjPath", "WorkingDir", "IconPath"})
+        EXPECT_EQ(prop(r, name), prop(w, name)) << name;
+    // Integers come back as integers of width 0, the kind SC_WRITE takes.
+    EXPECT_EQ(prop(r, "IconIndex"), describe(Int(3, 0)));
+    EXPECT_EQ(prop(r, "HotKey"), describe(Int(0x0641, 0)));
+    EXPECT_EQ(prop(r, "ShowCmd"), describe(Int(SW_SHOWMINNOACTIVE, 0)));
+    EXPECT_EQ(property(r, "IconIndex").type, 'I');
+
+    // What was read is what SC_WRITE takes: a second round gives the same again.
+    setProperty(r, "Shortcut", Str(path("again.lnk")));
+    EXPECT_EQ(describe(ok("SC_WRITE", {r})), describe(Bool(true)));
+    const Value again = object("again.lnk");
+    EXPECT_EQ(describe(ok("SC_READ", {again})), describe(Bool(true)));
+    for (const char* name : {"Arguments", "Description", "ObjPath", "WorkingDir", "IconPath", "IconIndex", "HotKey",
+                             "ShowCmd"})
+        EXPECT_EQ(prop(again, name), prop(r, name)) << name;
+}
+
+TEST_F(Shortcut, OnlyTheTargetGivesTheDefaults) {
+    const Value w = object("plain.lnk");
+    setProperty(w, "ObjPath", Str(target_));
+    EXPECT_EQ(describe(ok("SC_WRITE", {w})), describe(Bool(true)));
+    const Value r = object("plain.lnk");
+    EXPECT_EQ(describe(ok("SC_READ", {r})), describe(Bool(true)));
+    EXPECT_EQ(prop(r, "ObjPath"), describe(Str(target_)));
+    for (const char* name : {"Arguments", "Description", "WorkingDir", "IconPath"})
+        EXPECT_EQ(prop(r, name), describe(Str(""))) << name;
+    EXPECT_EQ(prop(r, "IconIndex"), describe(Int(0, 0)));
+    EXPECT_EQ(prop(r, "HotKey"), describe(Int(0, 0)));
+    EXPECT_EQ(prop(r, "ShowCmd"), describe(Int(SW_SHOWNORMAL, 0)));
+}
+
+TEST_F(Shortcut, ReadWantsAStringShortcutAndAShortcutFile) {
+    Result r = host().call("SC_READ", {object(Num(5))});
+    EXPECT_EQ(r.message, "\"Shortcut\" property must be a string!");
+    EXPECT_EQ(r.error, 1098);
+    // A missing Shortcut: the host's own error.
+    EXPECT_EQ(error("SC_READ", {newObject(host(), "Custom")}), 1734);
+    // An object in Shortcut: the message, and the reference it took given back (the fixture checks).
+    r = host().call("SC_READ", {object(newObject(host(), "Custom"))});
+    EXPECT_EQ(r.message, "\"Shortcut\" property must be a string!");
+
+    // A file that is no shortcut, and one that does not exist: false, nothing touched.
+    ASSERT_TRUE(writeFile(path("text.lnk"), "not a shell link at all"));
+    for (const std::string name : {"text.lnk", "missing.lnk", ""}) {
+        const Value o = object(name.empty() ? Str("") : Str(path(name)));
+        setProperty(o, "Arguments", Str("kept"));
+        setProperty(o, "HotKey", Num(7));
+        EXPECT_EQ(describe(ok("SC_READ", {o})), describe(Bool(false))) << name;
+        EXPECT_EQ(prop(o, "Arguments"), describe(Str("kept")));
+        EXPECT_EQ(prop(o, "HotKey"), describe(Num(7)));
+        for (const char* none : {"Description", "ObjPath", "WorkingDir", "IconPath", "IconIndex", "ShowCmd"})
+            EXPECT_EQ(property(o, none).type, 'U') << none;
+    }
+    EXPECT_EQ(error("SC_READ", {Ref("NOOBJECT")}), 901);
+}
+
+TEST_F(Shortcut, WrongKindsAndAMissingOrEmptyShortcutRaise1560) {
+    struct Case {
+        const char* property;
+        Value value;
+    };
+    const std::vector<Case> cases = {
+        {"HotKey", Str("A")},          {"HotKey", Num(65)},  {"IconIndex", Num(1)},
+        {"ShowCmd", Num(1)},           {"Arguments", Int(1)}, {"ObjPath", Bool(true)},
+        {"Description", newObject(host(), "Custom")},  // its reference is given back
+        {"IconPath", Num(0)},          {"WorkingDir", Date(2024, 1, 1)},
+    };
+    for (const Case& c : cases) {
+        const Value o = object("wrong.lnk");
+        setProperty(o, "ObjPath", Str(target_));
+        setProperty(o, c.property, c.value);
+        EXPECT_EQ(error("SC_WRITE", {o}), 1560) << c.property << " " << describe(c.value);
+    }
+    for (const Value& shortcut : {Str(""), Num(1), Int(1), Value{}}) {
+        const Value o = shortcut.type == 'U' ? newObject(host(), "Custom") : object(shortcut);
+        setProperty(o, "ObjPath", Str(target_));
+        EXPECT_EQ(error("SC_WRITE", {o}), 1560) << describe(shortcut);
+    }
+    EXPECT_EQ(filesInFolder(), 1);  // the target alone: nothing was written
+}
+
+TEST_F(Shortcut, APathTooLongOrHoldingANulNamesNoOtherFile) {
+    // A real shortcut whose name a cut path would reach.
+    const Value good = object("cut.lnk");
+    setProperty(good, "ObjPath", Str(target_));
+    setProperty(good, "Description", Str("the real one"));
+    ASSERT_EQ(describe(ok("SC_WRITE", {good})), describe(Bool(true)));
+
+    // The field holds 260 characters: a longer path is refused whole, never cut to fit.
+    const std::string stem = path("");
+    const std::string over = stem + std::string(261 - stem.size() - 4, 'a') + ".lnk";
+    ASSERT_EQ(over.size(), 261u);
+    for (const std::string& p : {over, over + std::string(5000, 'b'), path("cut.lnk") + std::string(1, '\0'),
+                                 path("cut.lnk") + std::string(1, '\0') + "x"}) {
+        const Value o = object(Str(p));
+        setProperty(o, "ObjPath", Str(path("other.exe")));
+        setProperty(o, "Description", Str("never written"));
+        EXPECT_EQ(describe(ok("SC_WRITE", {o})), describe(Bool(false))) << p.size();
+        EXPECT_EQ(describe(ok("SC_READ", {o})), describe(Bool(false))) << p.size();
+        EXPECT_EQ(prop(o, "Description"), describe(Str("never written")));
+        EXPECT_EQ(property(o, "Arguments").type, 'U');
+    }
+    EXPECT_EQ(filesInFolder(), 2);  // the target and the real shortcut
+    const Value r = object("cut.lnk");
+    EXPECT_EQ(describe(ok("SC_READ", {r})), describe(Bool(true)));
+    EXPECT_EQ(prop(r, "Description"), describe(Str("the real one")));
+}
+
+TEST_F(Shortcut, BothInterfacesAreGivenBackOnEveryWayOut) {
+    HOSTEMU_PATCH(create, host().module(), "ole32.dll", CoCreateInstance, &countedCreate);
+    ASSERT_TRUE(create.active());
+    gRealCreate = create.original();
+    auto released = [] {  // our own reference is the last one
+        if (!gLink) return false;
+        const ULONG left = std::exchange(gLink, nullptr)->Release();
+        return left == 0;
+    };
+
+    const Value w = object("counted.lnk");
+    setProperty(w, "ObjPath", Str(target_));
+    EXPECT_EQ(describe(ok("SC_WRITE", {w})), describe(Bool(true)));
+    EXPECT_TRUE(released()) << "written";
+    EXPECT_EQ(describe(ok("SC_READ", {w})), describe(Bool(true)));
+    EXPECT_TRUE(released()) << "read";
+
+    setProperty(w, "HotKey", Str("A"));  // an error after settings were applied
+    EXPECT_EQ(error("SC_WRITE", {w}), 1560);
+    EXPECT_TRUE(released()) << "wrong kind";
+    setProperty(w, "HotKey", Int(0));
+    setProperty(w, "Shortcut", Str(""));  // an error after the last property
+    EXPECT_EQ(error("SC_WRITE", {w}), 1560);
+    EXPECT_TRUE(released()) << "empty shortcut";
+    setProperty(w, "Shortcut", Str(path("missing.lnk")));
+    EXPECT_EQ(describe(ok("SC_READ", {w})), describe(Bool(false)));
+    EXPECT_TRUE(released()) << "not loaded";
+    // No handle for the texts read: error 182, the link given back all the same.
+    setProperty(w, "Shortcut", Str(path("counted.lnk")));
+    host().failAllocations(1);
+    EXPECT_EQ(error("SC_READ", {w}), 182);
+    EXPECT_EQ(host().pendingAllocationFailures(), 0);
+    EXPECT_TRUE(released()) << "no work handle";
+
+    // No shell link at all: false, and SC_WRITE reads no property (an empty Shortcut raises nothing).
+    gRefuse = true;
+    setProperty(w, "Shortcut", Str(""));
+    EXPECT_EQ(describe(ok("SC_WRITE", {w})), describe(Bool(false)));
+    setProperty(w, "Shortcut", Str(path("counted.lnk")));
+    EXPECT_EQ(describe(ok("SC_READ", {w})), describe(Bool(false)));
+    gRefuse = false;
+    EXPECT_EQ(gLink, nullptr);
+}
+
+}  // namespace
+}  // namespace kavro_test
