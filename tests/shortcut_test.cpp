@@ -69,9 +69,14 @@ TEST_F(Shortcut, WrittenThenReadBackIntoAnotherObject) {
     setProperty(w, "IconPath", Str(path("icons.dll")));
     setProperty(w, "IconIndex", Int(3));
     setProperty(w, "HotKey", Int(0x0641));  // control+alt+A
-    setProperty(w, "ShowCmd", Int(SW_SHOWMINNOACTIVE));
+    setProperty(w, "ShowCmd", Int(SW_SHOWMAXIMIZED));
     EXPECT_EQ(describe(ok("SC_WRITE", {w})), describe(Bool(true)));
     EXPECT_TRUE(fileExists(path("full.lnk")));
+    // The file's header holds the show command at 0x3C and the hot key at 0x40.
+    const std::string file = readFile(path("full.lnk"));
+    ASSERT_GT(file.size(), 0x42u);
+    EXPECT_EQ(static_cast<uint8_t>(file[0x3C]), SW_SHOWMAXIMIZED);
+    EXPECT_EQ(static_cast<uint8_t>(file[0x40]) | static_cast<uint8_t>(file[0x41]) << 8, 0x0641);
 
     const Value r = object("full.lnk");
     EXPECT_EQ(describe(ok("SC_READ", {r})), describe(Bool(true)));
@@ -80,7 +85,9 @@ TEST_F(Shortcut, WrittenThenReadBackIntoAnotherObject) {
     // Integers come back as integers of width 0, the kind SC_WRITE takes.
     EXPECT_EQ(prop(r, "IconIndex"), describe(Int(3, 0)));
     EXPECT_EQ(prop(r, "HotKey"), describe(Int(0x0641, 0)));
-    EXPECT_EQ(prop(r, "ShowCmd"), describe(Int(SW_SHOWMINNOACTIVE, 0)));
+    // Wine's shell link saves the show command but loads every link as a normal window.
+    EXPECT_EQ(property(r, "ShowCmd").type, 'I');
+    EXPECT_TRUE(property(r, "ShowCmd").i == SW_SHOWMAXIMIZED || property(r, "ShowCmd").i == SW_SHOWNORMAL);
     EXPECT_EQ(property(r, "IconIndex").type, 'I');
 
     // What was read is what SC_WRITE takes: a second round gives the same again.
@@ -91,6 +98,20 @@ TEST_F(Shortcut, WrittenThenReadBackIntoAnotherObject) {
     for (const char* name : {"Arguments", "Description", "ObjPath", "WorkingDir", "IconPath", "IconIndex", "HotKey",
                              "ShowCmd"})
         EXPECT_EQ(prop(again, name), prop(r, name)) << name;
+}
+
+TEST_F(Shortcut, TheTargetComesBackRawWithItsVariablesUnexpanded) {
+    SetEnvironmentVariableA("KAVRO_SC_FOLDER", "expanded");
+    const std::string raw = path("%KAVRO_SC_FOLDER%\\tool.exe");
+    const Value w = object("raw.lnk");
+    setProperty(w, "ObjPath", Str(raw));
+    setProperty(w, "WorkingDir", Str("%KAVRO_SC_FOLDER%"));
+    EXPECT_EQ(describe(ok("SC_WRITE", {w})), describe(Bool(true)));
+    const Value r = object("raw.lnk");
+    EXPECT_EQ(describe(ok("SC_READ", {r})), describe(Bool(true)));
+    EXPECT_EQ(prop(r, "ObjPath"), describe(Str(raw)));
+    EXPECT_EQ(prop(r, "WorkingDir"), describe(Str("%KAVRO_SC_FOLDER%")));
+    SetEnvironmentVariableA("KAVRO_SC_FOLDER", nullptr);
 }
 
 TEST_F(Shortcut, OnlyTheTargetGivesTheDefaults) {
@@ -129,7 +150,9 @@ TEST_F(Shortcut, ReadWantsAStringShortcutAndAShortcutFile) {
         for (const char* none : {"Description", "ObjPath", "WorkingDir", "IconPath", "IconIndex", "ShowCmd"})
             EXPECT_EQ(property(o, none).type, 'U') << none;
     }
-    EXPECT_EQ(error("SC_READ", {Ref("NOOBJECT")}), 901);
+    host().setVar("NOTANOBJECT", Num(1));
+    EXPECT_EQ(error("SC_READ", {Ref("NOTANOBJECT")}), 901);
+    EXPECT_EQ(error("SC_WRITE", {Ref("NOTANOBJECT")}), 901);
 }
 
 TEST_F(Shortcut, WrongKindsAndAMissingOrEmptyShortcutRaise1560) {
