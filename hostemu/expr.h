@@ -2,14 +2,14 @@
 //
 // Expressions: numbers, strings in '' "" [], .T. .F. .NULL., dates
 // {^yyyy-mm-dd} and datetimes {^yyyy-mm-dd hh:mm[:ss]}, variables, array
-// elements a(i[,j]) or a[i,j], @name for passing by reference, calls of the
+// elements a(i[,j]) or a[i,j], properties obj.Prop, @name for passing by reference, calls of the
 // library's functions, of script procedures and of built-ins, the operators
 // + - * / % = == <> != # < > <= >= .AND. .OR. .NOT. ! and parentheses.
 //
 // Built-ins that reach outside: GETENV(name), FILETOSTR(file) and
 // STRTOFILE(text, file) (the number of bytes written).
 //
-// Commands: ? expr[, expr], name = expr, name(i[,j]) = expr, STORE expr TO
+// Commands: ? expr[, expr], name = expr, name(i[,j]) = expr, obj.Prop = expr, STORE expr TO
 // names, DIMENSION name(r[,c]), PUBLIC/PRIVATE/LOCAL names, RELEASE names,
 // ERASE (file), DO name [WITH args], = expr, a bare expression, and commands a
 // test defines.

@@ -12,8 +12,9 @@
 // appends a row. PROCEDURE name ... ENDPROC defines a script procedure (an
 // LPARAMETERS line names its arguments, RETURN expr ends it); PUMP ms runs the
 // message loop, so that timers fire and window messages arrive; CREATEOBJECT()
-// gives an object with an own and an inner window; SENDMESSAGE(hwnd, msg, wp,
-// lp) sends a message.
+// gives an object with an own and an inner window (CREATEOBJECT("Custom") and
+// CREATEOBJECT("Empty") plain objects without windows); SENDMESSAGE(hwnd, msg,
+// wp, lp) sends a message.
 #pragma once
 
 #include <functional>
