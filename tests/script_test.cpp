@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "hostemu/objects.h"
 #include "tests/files_support.h"
 
 namespace kavro_test {
@@ -122,6 +123,31 @@ std::pair<DWORD, std::string> kavrosh(const std::string& folder, const std::stri
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return {code, readFile(outPath)};
+}
+
+// Scripts reach object properties: obj.Prop in expressions, obj.Prop = value
+// for a property the object has, ADDPROPERTY for a new one.
+TEST_F(Script, ObjectPropertiesAreReadSetAndAdded) {
+    host().setVar("O", newObject(host(), "Custom"));
+    host().setVar("N", Num(1));
+    host().setVar("L", Bool(true));
+    EXPECT_EQ(describe(eval("o.Class")), describe(Str("Custom")));
+    EXPECT_EQ(host().execute("o.Caption = 'x'").error, 1734);  // not there yet
+    EXPECT_TRUE(eval("ADDPROPERTY(o, 'Caption', 'first')").b);
+    EXPECT_TRUE(host().execute("o.Caption = o.Caption + ' second'").ok());
+    EXPECT_EQ(describe(eval("o.caption")), describe(Str("first second")));
+    EXPECT_EQ(describe(eval("TYPE('o.Caption')")), describe(Str("C")));
+    EXPECT_TRUE(eval("ADDPROPERTY(o, 'Inner', o)").b);
+    EXPECT_EQ(describe(eval("o.Inner.Caption")), describe(Str("first second")));
+    EXPECT_TRUE(eval("ADDPROPERTY(o, 'Flag')").b);
+    EXPECT_EQ(describe(eval("o.Flag")), describe(Bool(false)));
+    EXPECT_EQ(host().evaluate("o.Missing").error, 1734);
+    EXPECT_EQ(host().evaluate("n.Prop").error, 1924);
+    EXPECT_EQ(host().execute("n.Prop = 1").error, 1924);
+    EXPECT_EQ(host().evaluate("nothing.Prop").error, 12);
+    // Dotted words after a name still read as operators and logicals.
+    EXPECT_TRUE(eval("l.AND.l").b);
+    EXPECT_TRUE(eval("o.Class = 'Custom'.AND..T.").b);
 }
 
 using Shell = FileTest;

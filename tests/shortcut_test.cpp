@@ -60,6 +60,14 @@ protected:
     std::string target_;
 };
 
+// The shell link is a COM object: the host has made its script thread an apartment.
+TEST_F(Shortcut, TheHostsScriptThreadIsAnApartment) {
+    APTTYPE type{};
+    APTTYPEQUALIFIER qualifier{};
+    ASSERT_EQ(CoGetApartmentType(&type, &qualifier), S_OK);
+    EXPECT_TRUE(type == APTTYPE_MAINSTA || type == APTTYPE_STA) << type;
+}
+
 TEST_F(Shortcut, WrittenThenReadBackIntoAnotherObject) {
     const Value w = object("full.lnk");
     setProperty(w, "Arguments", Str("-q \"a b\" /x"));
