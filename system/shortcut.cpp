@@ -169,8 +169,8 @@ void copyFields(IShellLinkA* link, PropertyWriter& out) {
 
 // ---- SC_WRITE ----
 
-// A text property applied through `set` when it holds a non-empty text; the
-// text itself (an empty one when missing) for those that go on together.
+// A text property: handed terminated to `set` when it holds a non-empty text,
+// left out when it is missing or empty; error 1560 when it is no text.
 template <class Set>
 void applyText(HostValue* object, const char* name, Set set) {
     Property p(object, name);
