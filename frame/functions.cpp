@@ -17,6 +17,7 @@
 #include "system/memory.h"
 #include "system/network.h"
 #include "system/quit.h"
+#include "system/version.h"
 #include "text/translate.h"
 #include "text/utilities.h"
 #include "text/words.h"
@@ -44,6 +45,7 @@ constinit auto gEntries = kv::joinTables(
     kv::disks::kRows,
     kv::quit::kRows,
     kv::network::kRows,
+    kv::version::kRows,
     kv::ui::kMenuRows,
     kv::ui::kDialogRows,
     kv::ui::kKeyRows,
