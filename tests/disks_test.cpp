@@ -282,6 +282,20 @@ TEST_F(HostTest, NullSecurityAttributesOpenToAnotherProcess) {
     EXPECT_EQ(peer.finish(120000), 0u) << "the other process could not open the event with full access";
     EXPECT_EQ(WaitForSingleObject(made, 0), WAIT_OBJECT_0);
     CloseHandle(made);
+
+    // The platform does check: the same event with an empty DACL is refused to it.
+    SECURITY_DESCRIPTOR closed;
+    ACL empty;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&closed, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(InitializeAcl(&empty, sizeof empty, ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&closed, TRUE, &empty, FALSE));
+    SECURITY_ATTRIBUTES refusing{sizeof refusing, &closed, FALSE};
+    const std::string closedName = name + "Closed";
+    const HANDLE shut = CreateEventA(&refusing, TRUE, FALSE, closedName.c_str());
+    ASSERT_TRUE(shut);
+    Peer refused("--kavro-open-event " + closedName);
+    EXPECT_EQ(refused.finish(120000), 1000u + ERROR_ACCESS_DENIED);
+    CloseHandle(shut);
 }
 
 }  // namespace

