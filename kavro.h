@@ -68,6 +68,34 @@
 #DEFINE KV_FATTR_SYSTEM       "S"
 #DEFINE KV_FATTR_ARCHIVE      "A"
 
+* ---- Version information (U_VER): the rows of _VER, in the order of the property names ----
+#DEFINE KV_VER_FILEVERSION1              1
+#DEFINE KV_VER_FILEVERSION2              2
+#DEFINE KV_VER_FILEVERSION3              3
+#DEFINE KV_VER_FILEVERSION4              4
+#DEFINE KV_VER_PRODUCTVERSION1           5
+#DEFINE KV_VER_PRODUCTVERSION2           6
+#DEFINE KV_VER_PRODUCTVERSION3           7
+#DEFINE KV_VER_PRODUCTVERSION4           8
+#DEFINE KV_VER_FILEFLAGSMASK             9
+#DEFINE KV_VER_FILEFLAGS                 10
+#DEFINE KV_VER_FILETYPE                  11
+#DEFINE KV_VER_LANGUAGE                  12
+#DEFINE KV_VER_CODEPAGE                  13
+#DEFINE KV_VER_COMMENTS                  14
+#DEFINE KV_VER_COMPANYNAME               15
+#DEFINE KV_VER_FILEDESCRIPTION           16
+#DEFINE KV_VER_FILEVERSION               17
+#DEFINE KV_VER_INTERNALNAME              18
+#DEFINE KV_VER_LEGALCOPYRIGHT            19
+#DEFINE KV_VER_LEGALTRADEMARKS           20
+#DEFINE KV_VER_ORIGINALFILENAME          21
+#DEFINE KV_VER_PRIVATEBUILD              22
+#DEFINE KV_VER_PRODUCTNAME               23
+#DEFINE KV_VER_PRODUCTVERSION            24
+#DEFINE KV_VER_SPECIALBUILD              25
+#DEFINE KV_VER_OLESELFREGISTER           26
+
 * ---- Editor sessions (EDSENDKEY): keys held down with the key code ----
 #DEFINE KV_ED_SHIFT           4096     && 0x1000, the letter "S"
 #DEFINE KV_ED_CONTROL         8192     && 0x2000, the letter "C"

@@ -147,6 +147,11 @@ M = WP_CREATE("MNU")
 ? S_DTYPE("C")
 ? S_ISNT()
 
+* Version information: the library's own version resource, row by row in _VER.
+? U_VER(SET("LIBRARY"))
+? _VER(11, 1) + ": " + _VER(11, 2)
+? _VER(21, 1) + ": " + _VER(21, 2)
+
 * Shortcut files: one written from an object's properties, read back into another.
 oLink = CREATEOBJECT("Empty")
 = ADDPROPERTY(oLink, "Shortcut", GETENV("TEMP") + "\kavro-tour.lnk")

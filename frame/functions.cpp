@@ -18,6 +18,7 @@
 #include "system/network.h"
 #include "system/quit.h"
 #include "system/shortcut.h"
+#include "system/version.h"
 #include "text/translate.h"
 #include "text/utilities.h"
 #include "text/words.h"
@@ -46,6 +47,7 @@ constinit auto gEntries = kv::joinTables(
     kv::quit::kRows,
     kv::network::kRows,
     kv::shortcut::kRows,
+    kv::version::kRows,
     kv::ui::kMenuRows,
     kv::ui::kDialogRows,
     kv::ui::kKeyRows,

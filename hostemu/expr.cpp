@@ -540,6 +540,11 @@ Value Parser::builtin(const std::string& name, std::vector<Value>& a) {
         }
     }
     if (name == "SET") {
+        if (upper(str(0)) == "LIBRARY") {  // the libraries loaded: here the one, by its full path
+            char path[MAX_PATH];
+            const DWORD n = host_.module() ? GetModuleFileNameA(host_.module(), path, MAX_PATH) : 0;
+            return Str(upper(std::string(path, n)));
+        }
         Value v = setting(str(0));
         if (v.type == 'U') raise(11);
         return v;

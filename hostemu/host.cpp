@@ -762,6 +762,10 @@ void Host::answer(HostCallRecord& r) {
         case api::NewVar: {
             const std::string name = upper(cstring(r.arg1));
             auto* loc = reinterpret_cast<HostLocator*>(r.arg2);
+            if (newVarFault_) {
+                r.arg1 = static_cast<word_t>(-std::exchange(newVarFault_, 0));
+                return;
+            }
             if (name.empty() || loc->subCount < 0 || loc->subCount > 2 ||
                 (loc->subCount >= 1 && loc->sub1 < 1) || (loc->subCount == 2 && loc->sub2 < 1)) {
                 r.arg1 = static_cast<uint32_t>(-11);

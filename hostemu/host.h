@@ -188,6 +188,8 @@ public:
     int pendingResizeFailures() const;
     void failNextLoad(int error) { loadFault_ = error; }
     void failNextStore(int error) { storeFault_ = error; }
+    // The next HostNewVar answers minus `error`, creating nothing.
+    void failNextNewVar(int error) { newVarFault_ = error; }
     // The pending load fault, cleared (for the parts that answer loads of fields).
     int takeLoadFault() { return std::exchange(loadFault_, 0); }
 
@@ -262,7 +264,7 @@ private:
     std::map<std::string, Command> commands_;
     std::map<int32_t, Activation> activations_;
     int32_t nextActivation_ = 1;
-    int loadFault_ = 0, storeFault_ = 0;
+    int loadFault_ = 0, storeFault_ = 0, newVarFault_ = 0;
     bool loaded_ = false;
     bool holdHandles_ = false;
     std::string holdPrefix_;  // empty: every function's handles are held

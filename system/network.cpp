@@ -4,8 +4,11 @@
 #include <lm.h>
 #include <nb30.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 
+#include "frame/entries.h"
 #include "frame/kavro.h"
 #include "system/disks.h"
 #include "system/network.h"
@@ -62,31 +65,42 @@ int sharesNt(const char* server) {
     return count;
 }
 
-// Older systems: one call of svrapi's NetShareEnum into a fixed buffer.
-using SvrShareEnum = DWORD(WINAPI*)(const char*, short, char*, unsigned short, unsigned short*, unsigned short*);
+// Older systems: one call of svrapi's NetShareEnum into a fixed buffer of
+// level-1 records, whose remarks point to texts later in the same buffer.
+struct OlderShare {
+    char name[13];
+    char pad;
+    uint16_t type;
+    const char* remark;
+};
+#if defined(__i386__)
+static_assert(sizeof(OlderShare) == 20 && offsetof(OlderShare, type) == 14 && offsetof(OlderShare, remark) == 16);
+#endif
+constexpr size_t kOlderBuffer = 4000;
+
 HMODULE gSvrApi = nullptr;
-SvrShareEnum gSvrShareEnum = nullptr;
+network::OlderShareEnum gSvrShareEnum = nullptr;
 
 int sharesOld(const char* server) {
     if (!gSvrShareEnum) {
         if (!gSvrApi) gSvrApi = LoadLibraryA("svrapi.dll");
-        if (gSvrApi) gSvrShareEnum = reinterpret_cast<SvrShareEnum>(reinterpret_cast<void*>(GetProcAddress(gSvrApi, "NetShareEnum")));
+        gSvrShareEnum = systemEntry<network::OlderShareEnum>(gSvrApi, "NetShareEnum");
         if (!gSvrShareEnum) return 0;
     }
-    alignas(4) static char buffer[4000];
+    alignas(OlderShare) static char buffer[kOlderBuffer];
     unsigned short read = 0, available = 0;
     if (gSvrShareEnum(server, 1, buffer, sizeof buffer, &read, &available) != 0) return 0;
-    int count = 0;
-    for (; count < read && count < kMaxShares && (count + 1) * 20 <= static_cast<int>(sizeof buffer); ++count) {
-        const char* e = buffer + count * 20;
-        Share& s = gShares[count];
-        lstrcpynA(s.name, e, 13 + 1 < kNameSize ? 13 + 1 : kNameSize);
-        uint16_t type;
-        std::memcpy(&type, e + 14, 2);
-        s.type = type;
-        const char* remark;
-        std::memcpy(&remark, e + 16, sizeof remark);
-        lstrcpynA(s.remark, remark ? remark : "", kRemarkSize);
+    // No more records than the buffer holds, whatever the count says.
+    const int count = std::min<int>({read, kMaxShares, static_cast<int>(sizeof buffer / sizeof(OlderShare))});
+    for (int k = 0; k < count; ++k) {
+        OlderShare e;
+        std::memcpy(&e, buffer + k * sizeof e, sizeof e);
+        Share& s = gShares[k];
+        const size_t n = strnlen(e.name, sizeof e.name);
+        std::memcpy(s.name, e.name, n);
+        s.name[n] = 0;
+        s.type = e.type;
+        lstrcpynA(s.remark, e.remark ? e.remark : "", kRemarkSize);
     }
     return count;
 }

@@ -72,23 +72,28 @@ void dismissWarning(HANDLE warning, DWORD id) {
     CloseHandle(warning);
 }
 
+// The steps that several processes may take in the same instant are claimed
+// with a compare-exchange, so that exactly one of them takes each: one look at
+// the file per interval, one finding, one warning.
 void watch() {
     while (gQuitFlag == 0) {
         const DWORD now = GetTickCount();
-        if (now - static_cast<DWORD>(gLastCheck) > kPollInterval) {
-            gLastCheck = static_cast<LONG>(now);
-            if (GetFileAttributesA(gPath) != INVALID_FILE_ATTRIBUTES && gQuitFlag == 0) {
-                gQuitFlag = 1;
-                gDeadline = static_cast<LONG>(now + kGracePeriod);
-            }
+        const LONG last = gLastCheck;
+        if (now - static_cast<DWORD>(last) > kPollInterval &&
+            InterlockedCompareExchange(&gLastCheck, static_cast<LONG>(now), last) == last &&
+            GetFileAttributesA(gPath) != INVALID_FILE_ATTRIBUTES) {
+            // The deadline goes before the flag, so that no process sees the
+            // flag without it; 0 would mean no deadline.
+            const DWORD deadline = now + kGracePeriod;
+            InterlockedCompareExchange(&gDeadline, static_cast<LONG>(deadline ? deadline : 1), 0);
+            InterlockedCompareExchange(&gQuitFlag, 1, 0);
         }
         if (pause(kWatcherPause)) return;
     }
     HANDLE warning = nullptr;
     DWORD warningId = 0;
     HWND foreground = nullptr;
-    if (gQuitFlag > 0) {
-        gQuitFlag = kWarningTaken;
+    if (InterlockedCompareExchange(&gQuitFlag, kWarningTaken, 1) == 1) {
         if (const HMODULE self = referenceLibrary()) {
             warning = CreateThread(nullptr, 0, warningThread, self, 0, &warningId);
             if (!warning) FreeLibrary(self);

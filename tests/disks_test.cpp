@@ -4,6 +4,7 @@
 
 #include "hostemu/iat.h"
 #include "tests/files_support.h"
+#include "tests/peer_support.h"
 
 namespace kavro_test {
 namespace {
@@ -253,6 +254,71 @@ TEST_F(HostTest, PlatformTestsOnThisSystem) {
     if (opened) CloseHandle(opened);
     CloseHandle(made);
 }
+
+// The record's descriptor has no DACL at all: present, and null.
+void expectNullDacl(PSECURITY_DESCRIPTOR descriptor) {
+    BOOL present = FALSE, defaulted = TRUE;
+    PACL dacl = reinterpret_cast<PACL>(1);
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+    EXPECT_TRUE(present);
+    EXPECT_EQ(dacl, nullptr);
+    EXPECT_FALSE(defaulted);
+}
+
+TEST_F(HostTest, NullSecurityAttributesOpenToAnotherProcess) {
+    const Value sa = ok("S_NULLSA");
+    ASSERT_NE(sa.asNumber(), 0);
+    const auto* record = reinterpret_cast<SECURITY_ATTRIBUTES*>(static_cast<uintptr_t>(sa.asNumber()));
+    ASSERT_EQ(record->nLength, sizeof(SECURITY_ATTRIBUTES));
+    expectNullDacl(record->lpSecurityDescriptor);
+
+    const std::string name = "KavroNullSaPeer" + std::to_string(GetCurrentProcessId());
+    const HANDLE made = CreateEventA(const_cast<SECURITY_ATTRIBUTES*>(record), TRUE, FALSE, name.c_str());
+    ASSERT_TRUE(made);
+    ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    // The other process opens it with every right, and uses them.
+    Peer peer("--kavro-open-event " + name);
+    EXPECT_TRUE(peer.started());
+    EXPECT_EQ(peer.finish(120000), 0u) << "the other process could not open the event with full access";
+    EXPECT_EQ(WaitForSingleObject(made, 0), WAIT_OBJECT_0);
+    CloseHandle(made);
+
+    // The platform does check: the same event with an empty DACL is refused to it.
+    SECURITY_DESCRIPTOR closed;
+    ACL empty;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&closed, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(InitializeAcl(&empty, sizeof empty, ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&closed, TRUE, &empty, FALSE));
+    SECURITY_ATTRIBUTES refusing{sizeof refusing, &closed, FALSE};
+    const std::string closedName = name + "Closed";
+    const HANDLE shut = CreateEventA(&refusing, TRUE, FALSE, closedName.c_str());
+    ASSERT_TRUE(shut);
+    Peer refused("--kavro-open-event " + closedName);
+    EXPECT_EQ(refused.finish(120000), 1000u + ERROR_ACCESS_DENIED);
+    CloseHandle(shut);
+}
+
+}  // namespace
+
+// The peer of NullSecurityAttributesOpenToAnotherProcess: opens the event by
+// name with full access, sets it, and reads and writes its descriptor (which
+// full access allows). Exit code 0 when all of that was allowed.
+int runOpenEventPeer(const char* name) {
+    const HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
+    if (!event) return 1000 + static_cast<int>(GetLastError());
+    int code = SetEvent(event) ? 0 : 1;
+    // Full access includes READ_CONTROL and WRITE_DAC.
+    char descriptor[256];
+    DWORD needed = 0;
+    if (!GetKernelObjectSecurity(event, DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor, &needed))
+        code = 2;
+    else if (!SetKernelObjectSecurity(event, DACL_SECURITY_INFORMATION, descriptor))
+        code = 3;
+    CloseHandle(event);
+    return code;
+}
+
+namespace {
 
 TEST_F(HostTest, PlatformTestsOfOtherSystems) {
     // The tests are answered on first use, after the load.

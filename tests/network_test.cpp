@@ -2,9 +2,12 @@
 #include <lm.h>
 #include <nb30.h>
 
+#include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "hostemu/iat.h"
+#include "system/network.h"
 #include "tests/support.h"
 
 namespace kavro_test {
@@ -130,6 +133,213 @@ TEST_F(Network, AServerThatDoesNotAnswer) {
     EXPECT_EQ(ok("NET_SHARES", {Str(std::string(49, 's'))}).i, 0);
     EXPECT_EQ(Server::askedFor, std::wstring(49, L's'));
     EXPECT_EQ(error("NET_SHARES", {Str(std::string(50, 's'))}), 901);
+}
+
+// ---- the older systems' route: svrapi's NetShareEnum into a fixed buffer ----
+
+// A level-1 record as the older systems' share list lays it out (20 bytes in the 32-bit build).
+struct OlderShare {
+    char name[13];
+    char pad;
+    uint16_t type;
+    const char* remark;
+};
+#if defined(__i386__)
+static_assert(sizeof(OlderShare) == 20);
+#endif
+
+// The older platform: GetVersion with the high bit set, and an svrapi module
+// (this program's own handle stands in for it) whose NetShareEnum is ours.
+struct OlderPlatform {
+    static inline bool present = true, hasEntry = true;
+    static inline std::vector<std::string> loaded, looked;
+    static inline int calls = 0;
+    static inline unsigned answer = 0;
+    static inline unsigned short read = 0, available = 0;
+    static inline std::vector<OlderShare> shares;
+    static inline std::string server;
+    static inline short level = 0;
+    static inline unsigned short bufferSize = 0;
+
+    static void reset() {
+        present = hasEntry = true;
+        loaded.clear();
+        looked.clear();
+        calls = 0;
+        answer = 0;
+        read = available = 0;
+        shares.clear();
+        server.clear();
+        level = 0;
+        bufferSize = 0;
+    }
+    static HMODULE svrapi() { return GetModuleHandleA(nullptr); }
+    static DWORD WINAPI version() { return 0xC0000A04; }  // high bit set: not of the NT family
+    static HMODULE WINAPI loadLibrary(LPCSTR name) {
+        if (lstrcmpiA(name, "svrapi.dll") != 0) return LoadLibraryA(name);
+        loaded.emplace_back(name);
+        return present ? svrapi() : nullptr;
+    }
+    static FARPROC WINAPI procAddress(HMODULE module, LPCSTR name) {
+        if (module != svrapi() || reinterpret_cast<uintptr_t>(name) <= 0xFFFF) return GetProcAddress(module, name);
+        looked.emplace_back(name);
+        if (!hasEntry || std::strcmp(name, "NetShareEnum") != 0) return nullptr;
+        // A looked-up entry travels as FARPROC; the library turns it back into its own type.
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&enumerate));
+    }
+    // The records go to the start of the buffer, their remarks after them, as svrapi lays them out.
+    static unsigned WINAPI enumerate(const char* name, short lvl, char* buffer, unsigned short size,
+                                     unsigned short* entriesRead, unsigned short* entriesAvailable) {
+        ++calls;
+        server = name ? name : "(null)";
+        level = lvl;
+        bufferSize = size;
+        *entriesRead = read;
+        *entriesAvailable = available;
+        std::memset(buffer, 0x5A, size);
+        const size_t records = std::min<size_t>(shares.size(), size / sizeof(OlderShare));
+        std::memcpy(buffer, shares.data(), records * sizeof(OlderShare));
+        return answer;
+    }
+};
+static_assert(std::is_same_v<decltype(&OlderPlatform::enumerate), kv::network::OlderShareEnum>);
+
+OlderShare olderShare(const char* name, uint16_t type, const char* remark) {
+    OlderShare s{};
+    std::memcpy(s.name, name, std::min<size_t>(std::strlen(name), sizeof s.name));
+    s.type = type;
+    s.remark = remark;
+    return s;
+}
+
+class OlderNetwork : public Network {
+protected:
+    void SetUp() override {
+        Network::SetUp();
+        OlderPlatform::reset();
+        Server::reset(1, 1);
+        fakeServer();  // the NT-family route must not be taken
+        // The platform test is answered on first use, after the load.
+        version_ = importPatch<decltype(&::GetVersion)>(host().module(), "kernel32.dll", "GetVersion",
+                                                        &OlderPlatform::version);
+        load_ = importPatch<decltype(&::LoadLibraryA)>(host().module(), "kernel32.dll", "LoadLibraryA",
+                                                       &OlderPlatform::loadLibrary);
+        find_ = importPatch<decltype(&::GetProcAddress)>(host().module(), "kernel32.dll", "GetProcAddress",
+                                                         &OlderPlatform::procAddress);
+        ASSERT_TRUE(version_->active() && load_->active() && find_->active());
+    }
+    void TearDown() override {
+        version_.reset();
+        load_.reset();
+        find_.reset();
+        EXPECT_EQ(Server::given, 0);
+        Network::TearDown();
+    }
+    std::unique_ptr<ImportPatch<decltype(&::GetVersion)>> version_;
+    std::unique_ptr<ImportPatch<decltype(&::LoadLibraryA)>> load_;
+    std::unique_ptr<ImportPatch<decltype(&::GetProcAddress)>> find_;
+};
+
+TEST_F(OlderNetwork, SharesFromTheFixedBuffer) {
+    const char remark0[] = "the files of all", remark2[] = "";
+    OlderPlatform::shares = {olderShare("FILES", 0, remark0), olderShare("PRINTER", 1, nullptr),
+                             olderShare("TWELVECHARSX", 3, remark2), olderShare("THIRTEENCHARS", 0xFFFF, remark0)};
+    OlderPlatform::shares[3].pad = 'Z';  // a name field without its NUL ends with the field
+    OlderPlatform::read = OlderPlatform::available = 4;
+    // The server name goes to the platform as it is, however long.
+    const std::string server = "\\\\" + std::string(60, 'o');
+    const Value n = ok("NET_SHARES", {Str(server)});
+    EXPECT_EQ(n.i, 4);
+    EXPECT_EQ(n.width, 10);
+    EXPECT_EQ(OlderPlatform::server, server);
+    EXPECT_EQ(OlderPlatform::level, 1);
+    EXPECT_EQ(OlderPlatform::bufferSize, 4000);
+    EXPECT_EQ(OlderPlatform::loaded, std::vector<std::string>{"svrapi.dll"});
+    EXPECT_EQ(OlderPlatform::looked, std::vector<std::string>{"NetShareEnum"});
+    const Variable* v = host().variable("PA_SHARES");
+    ASSERT_TRUE(v && v->array);
+    EXPECT_EQ(v->rows, 4);
+    EXPECT_EQ(v->cols, 3);
+    EXPECT_EQ(host().element("PA_SHARES", 1, 1).str, "FILES");
+    EXPECT_EQ(host().element("PA_SHARES", 1, 2).str, "the files of all");
+    EXPECT_EQ(host().element("PA_SHARES", 1, 3).asNumber(), 0);
+    EXPECT_EQ(host().element("PA_SHARES", 1, 3).width, 15);
+    EXPECT_EQ(host().element("PA_SHARES", 2, 1).str, "PRINTER");
+    EXPECT_EQ(host().element("PA_SHARES", 2, 2).str, "");  // no remark at all
+    EXPECT_EQ(host().element("PA_SHARES", 2, 3).asNumber(), 1);
+    EXPECT_EQ(host().element("PA_SHARES", 3, 1).str, "TWELVECHARSX");
+    EXPECT_EQ(host().element("PA_SHARES", 3, 2).str, "");
+    EXPECT_EQ(host().element("PA_SHARES", 4, 1).str, "THIRTEENCHARS");
+    EXPECT_EQ(host().element("PA_SHARES", 4, 3).asNumber(), 65535);  // 16 bits, never signed
+
+    // svrapi stays loaded and its entry known: the second call asks for neither.
+    OlderPlatform::shares.resize(1);
+    OlderPlatform::read = 1;
+    EXPECT_EQ(ok("NET_SHARES", {Str("")}).i, 1);
+    EXPECT_EQ(OlderPlatform::server, "");
+    EXPECT_EQ(OlderPlatform::calls, 2);
+    EXPECT_EQ(OlderPlatform::loaded.size(), 1u);
+    EXPECT_EQ(OlderPlatform::looked.size(), 1u);
+    EXPECT_EQ(host().variable("PA_SHARES")->rows, 1);
+}
+
+TEST_F(OlderNetwork, NoMoreRecordsThanTheBufferHolds) {
+    // 200 records of 20 bytes fill the 4000-byte buffer (the 64-bit build's records are wider: fewer fit).
+    const int fit = std::min<int>(200, 4000 / sizeof(OlderShare));
+    for (int k = 0; k < fit; ++k) OlderPlatform::shares.push_back(olderShare(("S" + std::to_string(k)).c_str(), 0, "r"));
+    OlderPlatform::read = OlderPlatform::available = 250;  // a count beyond what the buffer can hold
+    EXPECT_EQ(ok("NET_SHARES", {Str("big")}).i, fit);
+    EXPECT_EQ(host().variable("PA_SHARES")->rows, fit);
+    EXPECT_EQ(host().element("PA_SHARES", fit, 1).str, "S" + std::to_string(fit - 1));
+    EXPECT_EQ(host().element("PA_SHARES", fit, 2).str, "r");
+}
+
+TEST_F(OlderNetwork, FailuresGiveNoShares) {
+    OlderPlatform::shares = {olderShare("FILES", 0, "x")};
+    OlderPlatform::read = OlderPlatform::available = 1;
+    // Neither a failure nor "more data" gives records; PA_SHARES has one row, never stored.
+    // Access denied, more data, no server service.
+    for (unsigned code : {5u, 234u, 2102u}) {
+        OlderPlatform::answer = code;
+        EXPECT_EQ(ok("NET_SHARES", {Str("\\\\old")}).i, 0) << code;
+        const Variable* v = host().variable("PA_SHARES");
+        ASSERT_TRUE(v && v->array);
+        EXPECT_EQ(v->rows, 1);
+        EXPECT_EQ(v->cols, 3);
+        EXPECT_EQ(host().element("PA_SHARES", 1, 1).type, 'L') << code;
+    }
+    // Success with nothing read.
+    OlderPlatform::answer = 0;
+    OlderPlatform::read = 0;
+    EXPECT_EQ(ok("NET_SHARES", {Str("\\\\old")}).i, 0);
+    EXPECT_EQ(host().element("PA_SHARES", 1, 1).type, 'L');
+}
+
+TEST_F(OlderNetwork, NoSvrapiOnTheSystem) {
+    OlderPlatform::present = false;
+    EXPECT_EQ(ok("NET_SHARES", {Str("\\\\old")}).i, 0);
+    EXPECT_EQ(ok("NET_SHARES", {Str("\\\\old")}).i, 0);
+    EXPECT_EQ(host().variable("PA_SHARES")->rows, 1);
+    EXPECT_EQ(OlderPlatform::calls, 0);
+    EXPECT_TRUE(OlderPlatform::looked.empty());
+    EXPECT_EQ(OlderPlatform::loaded.size(), 2u);  // a module that was missing is asked for again
+
+    // A module without the entry: looked up again on each call, loaded only once.
+    OlderPlatform::present = true;
+    OlderPlatform::hasEntry = false;
+    OlderPlatform::loaded.clear();
+    EXPECT_EQ(ok("NET_SHARES", {Str("\\\\old")}).i, 0);
+    EXPECT_EQ(ok("NET_SHARES", {Str("\\\\old")}).i, 0);
+    EXPECT_EQ(OlderPlatform::loaded.size(), 1u);
+    EXPECT_EQ(OlderPlatform::looked.size(), 2u);
+    EXPECT_EQ(OlderPlatform::calls, 0);
+
+    // Once it is there, it is used.
+    OlderPlatform::hasEntry = true;
+    OlderPlatform::shares = {olderShare("LATE", 0, "")};
+    OlderPlatform::read = 1;
+    EXPECT_EQ(ok("NET_SHARES", {Str("\\\\old")}).i, 1);
+    EXPECT_EQ(host().element("PA_SHARES", 1, 1).str, "LATE");
 }
 
 // NetBIOS adapters: each listed number answers with its address.

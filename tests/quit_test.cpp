@@ -1,11 +1,16 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <memory>
+#include <type_traits>
 #include <mutex>
 
 #include "hostemu/iat.h"
 #include "hostemu/msgbox.h"
 #include "tests/files_support.h"
+#include "tests/peer_support.h"
 
 namespace kavro_test {
 namespace {
@@ -194,6 +199,258 @@ TEST_F(Quit, TextsThatDoNotFit) {
     EXPECT_EQ(error("FF_QUIT", {Str(signal_), Str("t"), Str(std::string(300, 'x'))}), 901);
     EXPECT_NE(ok("FF_QUIT", {Str(signal_), Str(std::string(127, 't')), Str(std::string(299, 'x'))}).asNumber(), 0);
     EXPECT_NE(ok("FF_QUIT", {Str(std::string(261, 'p')), Str(""), Str("")}).asNumber(), 0);
+}
+
+}  // namespace
+}  // namespace kavro_test
+
+namespace kavro_test {
+namespace {
+
+// ---- two processes watching the same file ----
+
+// What the two processes share through a named mapping: the clock, which
+// only the test moves, and what each process's library did, by side
+// (0: the test's process, 1: its peer).
+struct QuitBoard {
+    volatile LONG now;
+    volatile LONG waiting[2];  // 1 while that side's watcher waits on the clock
+    volatile LONG until[2];    // and until when
+    volatile LONG ready[2];    // FF_QUIT has started that side's watcher
+    volatile LONG polls;
+    volatile LONG pollAt[64];  // when the file was looked at, by either side
+    volatile LONG foundAt;     // the look that found it; 0: none yet
+    volatile LONG quits[2];    // WM_QUIT posted to that side's script thread
+    volatile LONG quitAt[2];
+    volatile LONG otherPosts[2];
+    volatile LONG warnings[2];
+    volatile LONG closes[2];   // WM_CLOSE sent to the window in front
+    volatile LONG done;        // the test has seen enough: the peer unloads and ends
+};
+
+// The doubles of one process's library, reading and writing the board. Only
+// the watcher's waits run on the shared clock: each says until when it waits
+// and returns once the test has moved the clock there, so that the test
+// moves it only while both watchers wait, to the nearer of their times, and
+// every step happens at its exact time in both processes.
+struct Board {
+    static inline QuitBoard* b;
+    static inline int side;
+    static inline DWORD scriptThread;
+    static inline HWND front;
+
+    static bool onWatcher() { return GetCurrentThreadId() != scriptThread; }
+    static DWORD WINAPI tickCount() { return static_cast<DWORD>(b->now); }
+    static DWORD WINAPI wait(HANDLE h, DWORD ms) {
+        if (ms == 0 || ms == INFINITE || !onWatcher()) return WaitForSingleObject(h, ms);
+        const DWORD until = static_cast<DWORD>(b->now) + ms;
+        InterlockedExchange(&b->until[side], static_cast<LONG>(until));
+        InterlockedExchange(&b->waiting[side], 1);
+        DWORD r;
+        while ((r = WaitForSingleObject(h, 1)) == WAIT_TIMEOUT &&
+               static_cast<LONG>(static_cast<DWORD>(b->now) - until) < 0) {
+        }
+        InterlockedExchange(&b->waiting[side], 0);
+        return r;
+    }
+    static DWORD WINAPI attributes(LPCSTR name) {
+        const DWORD a = GetFileAttributesA(name);
+        if (onWatcher()) {
+            const LONG k = InterlockedIncrement(&b->polls) - 1;
+            if (k < 64) b->pollAt[k] = b->now;
+            if (a != INVALID_FILE_ATTRIBUTES) InterlockedCompareExchange(&b->foundAt, b->now, 0);
+        }
+        return a;
+    }
+    static BOOL WINAPI post(DWORD thread, UINT msg, WPARAM, LPARAM) {
+        if (thread == scriptThread && msg == WM_QUIT) {
+            b->quitAt[side] = b->now;
+            InterlockedIncrement(&b->quits[side]);
+        } else {
+            InterlockedIncrement(&b->otherPosts[side]);
+        }
+        return TRUE;
+    }
+    static int WINAPI messageBox(HWND, LPCSTR, LPCSTR, UINT) {
+        InterlockedIncrement(&b->warnings[side]);
+        return IDOK;
+    }
+    static HWND WINAPI foregroundWindow() { return front; }
+    static LRESULT WINAPI send(HWND w, UINT msg, WPARAM, LPARAM, UINT, UINT, PDWORD_PTR) {
+        if (w == front && msg == WM_CLOSE) InterlockedIncrement(&b->closes[side]);
+        return 1;
+    }
+
+    // Puts the doubles into `library`'s imports through `p.put<Fn>(...)`,
+    // each typed as the function it stands in for; false when one is not imported.
+    template <class Patcher>
+    static bool patch(HMODULE m, Patcher& p) {
+        return p.template put<decltype(&::GetTickCount)>(m, "kernel32.dll", "GetTickCount", &tickCount) &&
+               p.template put<decltype(&::WaitForSingleObject)>(m, "kernel32.dll", "WaitForSingleObject", &wait) &&
+               p.template put<decltype(&::GetFileAttributesA)>(m, "kernel32.dll", "GetFileAttributesA", &attributes) &&
+               p.template put<decltype(&::PostThreadMessageA)>(m, "user32.dll", "PostThreadMessageA", &post) &&
+               p.template put<decltype(&::MessageBoxA)>(m, "user32.dll", "MessageBoxA", &messageBox) &&
+               p.template put<decltype(&::GetForegroundWindow)>(m, "user32.dll", "GetForegroundWindow",
+                                                                 &foregroundWindow) &&
+               p.template put<decltype(&::SendMessageTimeoutA)>(m, "user32.dll", "SendMessageTimeoutA", &send);
+    }
+};
+
+struct OneWayPatches {
+    template <class Fn>
+    bool put(HMODULE m, const char* dll, const char* fn, std::type_identity_t<Fn> to) {
+        return patchImport<Fn>(m, dll, fn, to) != nullptr;
+    }
+};
+
+// Taken out when `kept` is cleared.
+struct ScopedPatches {
+    std::vector<std::shared_ptr<void>>& kept;
+    template <class Fn>
+    bool put(HMODULE m, const char* dll, const char* fn, std::type_identity_t<Fn> to) {
+        auto p = std::make_shared<ImportPatch<Fn>>(m, dll, fn, to);
+        kept.push_back(p);
+        return p->active();
+    }
+};
+
+}  // namespace
+
+// The peer of TwoProcessesOneWarningOneDeadline: loads the library, starts a
+// watcher on the same file with the board's doubles in its imports, and keeps
+// the library loaded until the test is done. Exit code 0 when its script
+// thread was told to quit once and nothing else was posted.
+int runQuitPeer(const char* library, const char* boardName, const char* signalFile) {
+    const HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, boardName);
+    if (!mapping) return 10;
+    Board::b = static_cast<QuitBoard*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(QuitBoard)));
+    if (!Board::b) return 11;
+    Board::side = 1;
+    Board::scriptThread = GetCurrentThreadId();
+    Board::front = CreateWindowExA(0, "STATIC", "kavro quit peer", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    int code = 0;
+    {
+        Host::Options o;
+        o.library = library;
+        Host host(o);
+        OneWayPatches oneWay;  // the process ends with the library
+        if (!Board::patch(host.module(), oneWay)) return 12;
+        Result r = host.call("FF_QUIT", {Str(signalFile), Str("Closing"), Str("Please save your work")});
+        if (!r.ok() || r.value.asNumber() == 0) return 13;
+        InterlockedExchange(&Board::b->ready[1], 1);
+        for (int k = 0; k < 60000 && !Board::b->done; ++k) Sleep(5);
+        if (!Board::b->done) code = 14;
+        else if (Board::b->quits[1] != 1 || Board::b->otherPosts[1] != 0) code = 15;
+    }
+    DestroyWindow(Board::front);
+    UnmapViewOfFile(Board::b);
+    CloseHandle(mapping);
+    return code;
+}
+
+namespace {
+
+class QuitPeers : public FileTest {
+protected:
+    void SetUp() override {
+        FileTest::SetUp();
+        name_ = "KavroQuitBoard" + std::to_string(GetCurrentProcessId());
+        mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(QuitBoard), name_.c_str());
+        ASSERT_TRUE(mapping_);
+        board_ = static_cast<QuitBoard*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(QuitBoard)));
+        ASSERT_TRUE(board_);
+        std::memset(static_cast<void*>(board_), 0, sizeof(QuitBoard));
+        board_->now = 1000000;
+        Board::b = board_;
+        Board::side = 0;
+        Board::scriptThread = GetCurrentThreadId();
+        window_ = CreateWindowExA(0, "STATIC", "kavro quit test", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(window_);
+        Board::front = window_;
+        const HMODULE m = host().module();
+        // Our own reference keeps the image mapped until the patches are taken out, after the unload.
+        ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(m), &library_));
+        ScopedPatches scoped{patches_};
+        ASSERT_TRUE(Board::patch(m, scoped));
+        signal_ = path("quit.sig");
+    }
+    void TearDown() override {
+        stop();  // the unload ends the watcher while the clock is still ours
+        patches_.clear();
+        if (library_) FreeLibrary(library_);
+        for (int k = 0; k < 500 && GetModuleHandleA("Kavro.FLL"); ++k) Sleep(10);
+        EXPECT_EQ(GetModuleHandleA("Kavro.FLL"), nullptr);
+        DestroyWindow(window_);
+        if (board_) UnmapViewOfFile(board_);
+        if (mapping_) CloseHandle(mapping_);
+        FileTest::TearDown();
+    }
+    // Moves the clock to the nearer of the times the two watchers wait for,
+    // once both wait and neither has yet to see its time come.
+    bool advance() {
+        QuitBoard& b = *board_;
+        if (!b.waiting[0] || !b.waiting[1]) return false;
+        const DWORD now = static_cast<DWORD>(b.now);
+        const LONG a = static_cast<LONG>(static_cast<DWORD>(b.until[0]) - now);
+        const LONG c = static_cast<LONG>(static_cast<DWORD>(b.until[1]) - now);
+        if (a <= 0 || c <= 0) return false;
+        InterlockedExchange(&b.now, static_cast<LONG>(now + static_cast<DWORD>(std::min(a, c))));
+        return true;
+    }
+
+    std::string name_, signal_;
+    HANDLE mapping_ = nullptr;
+    QuitBoard* board_ = nullptr;
+    HWND window_ = nullptr;
+    HMODULE library_ = nullptr;
+    std::vector<std::shared_ptr<void>> patches_;
+};
+
+TEST_F(QuitPeers, TwoProcessesOneWarningOneDeadline) {
+    ASSERT_NE(ok("FF_QUIT", {Str(signal_), Str("Closing"), Str("Please save your work")}).asNumber(), 0);
+    InterlockedExchange(&board_->ready[0], 1);
+    Peer peer("--kavro-quit \"" + Peer::modulePath(host().module()) + "\" " + name_ + " \"" + signal_ + "\"");
+    ASSERT_TRUE(peer.started());
+
+    // The clock moves only while both watchers wait; the file appears after two looks.
+    bool made = false, quitBoth = false;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 300000) {
+        if (board_->quits[0] && board_->quits[1]) {
+            quitBoth = true;
+            break;
+        }
+        if (!peer.running()) break;
+        if (!made && board_->ready[1] && board_->polls >= 2) made = writeFile(signal_, "");
+        if (!advance()) Sleep(1);
+    }
+    InterlockedExchange(&board_->done, 1);
+    const DWORD peerCode = peer.finish(120000);
+    const std::string seen = "peer exit code " + std::to_string(peerCode) + ", clock " + std::to_string(board_->now) +
+                             ", looks " + std::to_string(board_->polls) + ", file made " + std::to_string(made) +
+                             ", quits " + std::to_string(board_->quits[0]) + "/" + std::to_string(board_->quits[1]);
+    ASSERT_TRUE(quitBoth) << seen;
+    EXPECT_EQ(peerCode, 0u) << "the other process was not told to quit once: " << seen;
+
+    const QuitBoard& b = *board_;
+    const auto v = [](const volatile LONG& x) -> LONG { return x; };
+    // One warning between the two processes, and that process alone closes the window in front.
+    EXPECT_EQ(v(b.warnings[0]) + v(b.warnings[1]), 1);
+    EXPECT_EQ(v(b.closes[0]), v(b.warnings[0]));
+    EXPECT_EQ(v(b.closes[1]), v(b.warnings[1]));
+    // Both quit at the same deadline, 60 seconds after the file was found.
+    const LONG found = b.foundAt;
+    ASSERT_NE(found, 0);
+    EXPECT_EQ(v(b.quitAt[0]), found + 60000);
+    EXPECT_EQ(v(b.quitAt[1]), found + 60000);
+    EXPECT_EQ(v(b.quits[0]), 1);
+    EXPECT_EQ(v(b.otherPosts[0]), 0);
+    // The two together looked at the file once every 24 seconds (20, rounded up to the 4-second pauses).
+    const LONG polls = b.polls;
+    ASSERT_GE(polls, 3);
+    ASSERT_LE(polls, 64);
+    for (LONG k = 1; k < polls; ++k) EXPECT_EQ(v(b.pollAt[k]) - v(b.pollAt[k - 1]), 24000) << k;
+    EXPECT_EQ(v(b.pollAt[polls - 1]), found);
 }
 
 }  // namespace

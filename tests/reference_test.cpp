@@ -13,6 +13,7 @@
 #include "editor/edhost.h"
 #include "editor/record.h"
 #include "frame/kavro.h"
+#include "system/verinfo.h"
 #include "hostemu/iat.h"
 #include "hostemu/shell.h"
 #include "tests/files_support.h"
@@ -290,6 +291,15 @@ TEST(Reference, HeaderHoldsTheLibrarysNumbers) {
         EXPECT_EQ(std::to_string(value), it->second) << name;
     }
     // The letters: what the library does with each is checked below.
+    for (int row = 1; row <= 26; ++row) {  // the rows of _VER, named after their keys
+        const std::string name = "KV_VER_" + upper(kv::version::kKeys[row - 1]);
+        auto it = defs.find(name);
+        if (it == defs.end()) {
+            ADD_FAILURE() << "kavro.h lacks " << name;
+            continue;
+        }
+        EXPECT_EQ(std::to_string(row), it->second) << name;
+    }
     for (const auto& [name, letter] : kHeaderLetters) {
         auto it = defs.find(name);
         if (it == defs.end()) {
@@ -299,7 +309,8 @@ TEST(Reference, HeaderHoldsTheLibrarysNumbers) {
         EXPECT_EQ("\"" + std::string(letter) + "\"", it->second) << name;
     }
     for (const auto& [name, value] : defs)
-        EXPECT_TRUE(expected.count(name) || itemFlags.count(name) || kHeaderLetters.count(name))
+        EXPECT_TRUE(expected.count(name) || itemFlags.count(name) || kHeaderLetters.count(name) ||
+                    name.rfind("KV_VER_", 0) == 0)
             << name << " is not checked here";
 }
 
