@@ -132,6 +132,14 @@ private:
     ParamBlock* pb_;
 };
 
+// Stores `v` into element (row, column) of the two-dimensional array `array` locates.
+inline void storeElement(HostLocator array, int row, int column, HostValue& v) {
+    array.subCount = 2;
+    array.sub1 = static_cast<int16_t>(row);
+    array.sub2 = static_cast<int16_t>(column);
+    HostStore(&array, &v);
+}
+
 // Results.
 inline void retInt(int32_t v, int16_t width) { HostRetInt(v, width); }
 inline void retFloat(double v, int16_t width, int32_t decimals) { HostRetFloat(width, decimals, v); }

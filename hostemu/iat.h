@@ -63,6 +63,16 @@ std::unique_ptr<ImportPatch<Fn>> importPatch(HMODULE module, const char* dll, co
     return std::make_unique<ImportPatch<Fn>>(module, dll, function, replacement);
 }
 
+// A test double handed out as a looked-up entry by a stand-in for
+// GetProcAddress: Fn is the entry's own type, which the double must have
+// exactly. This is the one place a double travels as FARPROC; the library
+// turns it back into Fn where it looks the entry up.
+template <class Fn>
+FARPROC lookedUpEntry(std::type_identity_t<Fn> entry) {
+    static_assert(std::is_pointer_v<Fn> && std::is_function_v<std::remove_pointer_t<Fn>>);
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(entry));
+}
+
 }  // namespace hostemu
 
 // Declares `var`, a scoped patch of `module`'s import of the Windows function

@@ -75,13 +75,7 @@ public:
     }
 
 private:
-    void store(int row, int col, HostValue& v) {
-        HostLocator at = loc_;
-        at.subCount = 2;
-        at.sub1 = static_cast<int16_t>(row);
-        at.sub2 = static_cast<int16_t>(col);
-        HostStore(&at, &v);
-    }
+    void store(int row, int col, HostValue& v) { storeElement(loc_, row, col, v); }
     HostLocator loc_;
     MemHandle text_;
 };

@@ -105,17 +105,14 @@ int sharesOld(const char* server) {
     return count;
 }
 
-void storeText(HostLocator loc, int row, int col, MemHandle text, const char* s) {
+void storeText(const HostLocator& loc, int row, int col, MemHandle text, const char* s) {
     const uint32_t n = static_cast<uint32_t>(std::strlen(s));
     std::memcpy(HostHandleToPtr(text), s, n);
     HostValue v{};
     v.type = 'C';
     v.length = n;
     v.handle = text;
-    loc.subCount = 2;
-    loc.sub1 = static_cast<int16_t>(row);
-    loc.sub2 = static_cast<int16_t>(col);
-    HostStore(&loc, &v);
+    storeElement(loc, row, col, v);
 }
 
 UCHAR netbios(NCB& ncb) {
@@ -162,11 +159,7 @@ void NET_SHARES(ParamBlock* pb) {
             v.type = 'N';
             v.width = 15;
             v.real = gShares[r - 1].type;
-            HostLocator at = loc;
-            at.subCount = 2;
-            at.sub1 = static_cast<int16_t>(r);
-            at.sub2 = 3;
-            HostStore(&at, &v);
+            storeElement(loc, r, 3, v);
         }
     }
     retInt(count, 10);

@@ -71,16 +71,9 @@ private:
             HostSetProperty(object_, key, &v, 1);
             return;
         }
-        element(next_, 2, v);
+        storeElement(array_, next_, 2, v);
         TextValue name(key);
-        element(next_, 1, name.value);
-    }
-    void element(int row, int column, HostValue& v) {
-        HostLocator at = array_;
-        at.subCount = 2;
-        at.sub1 = static_cast<int16_t>(row);
-        at.sub2 = static_cast<int16_t>(column);
-        HostStore(&at, &v);
+        storeElement(array_, next_, 1, name.value);
     }
 
     HostValue* object_;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bits/crc.h"
+#include "frame/entries.h"
 #include "hostemu/iat.h"
 #include "tests/support.h"
 
@@ -114,7 +115,7 @@ using HashDataFn = HRESULT(WINAPI*)(const BYTE*, DWORD, BYTE*, DWORD);
 TEST_F(Checksum, HashDataIsTheSystemsHash) {
     HMODULE shell = LoadLibraryA("shlwapi.dll");
     ASSERT_TRUE(shell);
-    auto hashData = reinterpret_cast<HashDataFn>(reinterpret_cast<void*>(GetProcAddress(shell, "HashData")));
+    auto hashData = kv::systemEntry<HashDataFn>(shell, "HashData");
     ASSERT_TRUE(hashData);
     for (const std::string s : {"abc", "", "a longer piece of text to hash"}) {
         std::string want(16, 0);
@@ -158,9 +159,9 @@ FARPROC WINAPI lookUp(HMODULE module, LPCSTR name) {
 TEST_F(Checksum, HashDataAsksForOnePeriodAndRepeatsIt) {
     HMODULE shell = LoadLibraryA("shlwapi.dll");
     ASSERT_TRUE(shell);
-    gRealHashData = reinterpret_cast<HashDataFn>(reinterpret_cast<void*>(GetProcAddress(shell, "HashData")));
+    gRealHashData = kv::systemEntry<HashDataFn>(shell, "HashData");
     ASSERT_TRUE(gRealHashData);
-    gFakeHashData = reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&recordingHashData));
+    gFakeHashData = hostemu::lookedUpEntry<HashDataFn>(&recordingHashData);
     HOSTEMU_PATCH(find, host().module(), "kernel32.dll", GetProcAddress, &lookUp);
     ASSERT_TRUE(find.active());
     std::mt19937 rng(16);
@@ -222,7 +223,7 @@ TEST_F(Checksum, HashDataWithoutTheEntryPointSaysSoEveryTime) {
 }
 
 TEST_F(Checksum, HashDataFailureGivesACharacterNull) {
-    gFakeHashData = reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&failingHashData));
+    gFakeHashData = hostemu::lookedUpEntry<HashDataFn>(&failingHashData);
     HOSTEMU_PATCH(find, host().module(), "kernel32.dll", GetProcAddress, &lookUp);
     ASSERT_TRUE(find.active());
     EXPECT_EQ(describe(ok("U_HASHDATA", {Str("abc"), Int(8)})), describe(Null('C')));

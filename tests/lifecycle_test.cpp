@@ -19,18 +19,6 @@ namespace kavro_test {
 
 namespace {
 
-std::string programDir() {
-    char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1);
-}
-
-std::string modulePath(HMODULE m) {
-    char path[MAX_PATH];
-    return std::string(path, GetModuleFileNameA(m, path, MAX_PATH));
-}
-
 Host::Options libraryOptions(const std::string& path) {
     Host::Options o;
     o.library = path;
@@ -117,9 +105,7 @@ namespace {
 // Runs runLoadOnce in a second copy of this program as its debugger, with
 // the trace switch at `value`, and returns the library's trace lines.
 std::vector<std::string> tracedByProcess(const std::string& library, const char* value) {
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string cmd = "\"" + std::string(self) + "\" --kavro-load \"" + library + "\"";
+    std::string cmd = "\"" + programPath() + "\" --kavro-load \"" + library + "\"";
     setSwitch(value);  // inherited by the new process
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -274,9 +260,7 @@ TEST_F(Lifecycle, LoadCountSpansProcesses) {
     const std::string readyName = "KavroPeerReady" + tag, goName = "KavroPeerGo" + tag;
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
     HANDLE go = CreateEventA(nullptr, TRUE, FALSE, goName.c_str());
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string cmd = "\"" + std::string(self) + "\" --kavro-peer \"" + modulePath(host().module()) + "\" " +
+    std::string cmd = "\"" + programPath() + "\" --kavro-peer \"" + modulePath(host().module()) + "\" " +
                       readyName + " " + goName;
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -306,8 +290,6 @@ TEST_F(Lifecycle, LoadCountSpansProcesses) {
 TEST_F(Lifecycle, LoadCountLeavesOutProcessesThatDied) {
     ASSERT_EQ(ok("KAVRO_COUNT").i, 1);
     const std::string tag = std::to_string(GetCurrentProcessId());
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
     struct Peer {
         HANDLE ready, go;
         PROCESS_INFORMATION pi;
@@ -318,7 +300,7 @@ TEST_F(Lifecycle, LoadCountLeavesOutProcessesThatDied) {
         const std::string goName = "KavroDyingGo" + tag + "_" + std::to_string(k);
         Peer p{CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()), CreateEventA(nullptr, TRUE, FALSE, goName.c_str()),
                {}};
-        std::string cmd = "\"" + std::string(self) + "\" --kavro-peer \"" + modulePath(host().module()) + "\" " +
+        std::string cmd = "\"" + programPath() + "\" --kavro-peer \"" + modulePath(host().module()) + "\" " +
                           readyName + " " + goName;
         STARTUPINFOA si{};
         si.cb = sizeof si;

@@ -184,8 +184,7 @@ struct OlderPlatform {
         if (module != svrapi() || reinterpret_cast<uintptr_t>(name) <= 0xFFFF) return GetProcAddress(module, name);
         looked.emplace_back(name);
         if (!hasEntry || std::strcmp(name, "NetShareEnum") != 0) return nullptr;
-        // A looked-up entry travels as FARPROC; the library turns it back into its own type.
-        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&enumerate));
+        return lookedUpEntry<kv::network::OlderShareEnum>(&enumerate);
     }
     // The records go to the start of the buffer, their remarks after them, as svrapi lays them out.
     static unsigned WINAPI enumerate(const char* name, short lvl, char* buffer, unsigned short size,

@@ -17,16 +17,6 @@ namespace {
 
 int32_t id(HWND h) { return static_cast<int32_t>(reinterpret_cast<uintptr_t>(h)); }
 
-std::string programPath() {
-    char self[MAX_PATH];
-    return std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
-}
-
-std::string modulePath(HMODULE m) {
-    char path[MAX_PATH];
-    return std::string(path, GetModuleFileNameA(m, path, MAX_PATH));
-}
-
 void pressHotKey() {
     const WORD keys[] = {VK_CONTROL, VK_MENU, 'R'};
     INPUT in[6] = {};

@@ -8,22 +8,15 @@
 
 #include <string>
 
+#include "tests/support.h"
+
 namespace kavro_test {
 
 class Peer {
 public:
-    static std::string program() {
-        char self[MAX_PATH];
-        return std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
-    }
-    static std::string modulePath(HMODULE m) {
-        char path[MAX_PATH];
-        return std::string(path, GetModuleFileNameA(m, path, MAX_PATH));
-    }
-
-    // Starts `program() arguments`; see started().
+    // Starts `programPath() arguments`; see started().
     explicit Peer(const std::string& arguments) {
-        std::string command = "\"" + program() + "\" " + arguments;
+        std::string command = "\"" + programPath() + "\" " + arguments;
         STARTUPINFOA si{};
         si.cb = sizeof si;
         if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &info_))

@@ -409,7 +409,7 @@ protected:
 TEST_F(QuitPeers, TwoProcessesOneWarningOneDeadline) {
     ASSERT_NE(ok("FF_QUIT", {Str(signal_), Str("Closing"), Str("Please save your work")}).asNumber(), 0);
     InterlockedExchange(&board_->ready[0], 1);
-    Peer peer("--kavro-quit \"" + Peer::modulePath(host().module()) + "\" " + name_ + " \"" + signal_ + "\"");
+    Peer peer("--kavro-quit \"" + modulePath(host().module()) + "\" " + name_ + " \"" + signal_ + "\"");
     ASSERT_TRUE(peer.started());
 
     // The clock moves only while both watchers wait; the file appears after two looks.
@@ -468,9 +468,7 @@ protected:
         DWORD exitCode = STILL_ACTIVE;
     };
     Seen run(const std::string& commandLine, const char* title) {
-        char library[MAX_PATH];
-        GetModuleFileNameA(host().module(), library, MAX_PATH);
-        std::string command = "rundll32.exe \"" + std::string(library) + "\",DispMsg_RunDll " + commandLine;
+        std::string command = "rundll32.exe \"" + modulePath(host().module()) + "\",DispMsg_RunDll " + commandLine;
         STARTUPINFOA si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};

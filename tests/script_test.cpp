@@ -91,13 +91,6 @@ TEST_F(Script, StrictHoldingReportsWhatOtherCallsLeave) {
     EXPECT_TRUE(ok("BM_", {Int(1)}).b);  // the map goes
 }
 
-std::string programDir() {
-    char self[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string dir(self, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1);
-}
-
 // Runs kavrosh on a script; its exit code and output.
 std::pair<DWORD, std::string> kavrosh(const std::string& folder, const std::string& options,
                                       const std::string& script) {

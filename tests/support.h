@@ -54,6 +54,18 @@ protected:
     std::unique_ptr<Host> host_;
 };
 
+// The full path of a loaded module; of this test program for none.
+inline std::string modulePath(HMODULE m = nullptr) {
+    char path[MAX_PATH];
+    return std::string(path, GetModuleFileNameA(m, path, MAX_PATH));
+}
+inline std::string programPath() { return modulePath(nullptr); }
+// The folder of this test program, with its closing separator.
+inline std::string programDir() {
+    const std::string self = programPath();
+    return self.substr(0, self.find_last_of("\\/") + 1);
+}
+
 inline std::string bytes(std::initializer_list<int> b) {
     std::string s;
     for (int c : b) s += static_cast<char>(c);

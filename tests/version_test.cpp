@@ -122,18 +122,11 @@ TEST(VersionBlock, MalformedBlocksAreNeverReadPastTheirEnd) {
 
 // ---- through the library ----
 
-std::string libraryFolder(HMODULE m) {
-    char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(m, path, MAX_PATH);
-    std::string dir(path, n);
-    return dir.erase(dir.find_last_of("\\/") + 1);
-}
-
 class Version : public HostTest {
 protected:
     // One of the test files built beside the test program.
     std::string file(const std::string& name) {
-        return libraryFolder(GetModuleHandleA(nullptr)) + "versions\\" + name + ".dll";
+        return programDir() + "versions\\" + name + ".dll";
     }
     Value row(int r, int column = 2) { return host().element("_VER", r, column); }
     bool array(const std::string& path) {
@@ -207,9 +200,7 @@ TEST_F(Version, WithoutATranslationTheFirstStringTableIsRead) {
 }
 
 TEST_F(Version, TheLibrarysOwnResource) {
-    char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(host().module(), path, MAX_PATH);
-    ASSERT_TRUE(array(std::string(path, n)));
+    ASSERT_TRUE(array(modulePath(host().module())));
     const std::string version = KAVRO_VERSION_TEXT;  // "major.minor.patch.0"
     std::string fromRows;
     for (int r = 1; r <= 4; ++r) fromRows += (r > 1 ? "." : "") + std::to_string(row(r).i);

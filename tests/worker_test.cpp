@@ -16,13 +16,6 @@
 namespace kavro_test {
 namespace {
 
-std::string programDir() {
-    char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1);
-}
-
 // The server's DLL as this process has it loaded: the worker's objects live
 // in the same instance, so its control entries see every call they get.
 struct Server {

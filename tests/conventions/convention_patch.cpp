@@ -2,7 +2,8 @@
 // as it stands, which must compile, and once with KAVRO_WRONG_CONVENTION,
 // which must not. A stand-in of the default (cdecl) convention for a stdcall
 // Windows function would leave the library's stack off by the arguments' size
-// on every call; the typed import patch refuses it at compile time.
+// on every call; the typed import patch refuses it at compile time. (A captureless
+// lambda converts to just such a cdecl pointer, so it is refused the same way.)
 #include "hostemu/iat.h"
 
 #ifdef KAVRO_WRONG_CONVENTION
@@ -13,8 +14,4 @@ UINT WINAPI windowsDirectory(LPSTR buffer, UINT size) { return 0; }
 
 void patchWindowsDirectory(HMODULE module) {
     HOSTEMU_PATCH(patch, module, "kernel32.dll", GetWindowsDirectoryA, &windowsDirectory);
-#ifdef KAVRO_WRONG_CONVENTION
-    // A lambda is no way around it either.
-    HOSTEMU_PATCH(lambda, module, "kernel32.dll", GetWindowsDirectoryA, +[](LPSTR, UINT) -> UINT { return 0; });
-#endif
 }
