@@ -1,6 +1,6 @@
 # The two commands a new machine needs: `make test` and `make demo`.
 # Both install what is missing first (tools/setup.sh), quickly when all is there.
-.PHONY: all setup build build32 build64 runnable test sweep demo bench clean
+.PHONY: all setup build build32 build64 runnable test sweep demo bench dist clean
 
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 JOBS ?= $(shell nproc)
@@ -44,5 +44,12 @@ demo: runnable
 bench: runnable
 	@tools/run-bench
 
+# The release package, dist/Kavro-<version>.zip, from a clean 32-bit build
+# (tools/dist.sh); pandoc, which makes its HTML documentation, is installed
+# when missing.
+dist:
+	@bash tools/setup.sh dist
+	@JOBS=$(JOBS) tools/dist.sh
+
 clean:
-	rm -rf build
+	rm -rf build dist

@@ -8,8 +8,20 @@
 # QEMU's user-mode emulator. Only where neither works does the suite fall back
 # to the 64-bit test build. build/.test-arch records the build (32 or 64),
 # build/.test-runner how its programs run (native or qemu).
+#
+# With an argument it also installs what one more task needs:
+#   dist           pandoc, which makes the HTML documentation (make dist);
+#   release-tests  pandoc, chromium and python3, for the tests of the
+#                  release package and its documentation (tools/run-tests).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+extra=()
+case "${1:-}" in
+  "") ;;
+  dist) extra=(pandoc) ;;
+  release-tests) extra=(pandoc chromium python3) ;;
+  *) echo "usage: tools/setup.sh [dist|release-tests]" >&2; exit 2 ;;
+esac
 mkdir -p "$root/build"
 
 SUDO=""
@@ -38,7 +50,7 @@ apt_install() {
 }
 
 need=()
-for p in cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest libz-mingw-w64-dev wine wine64 fonts-dejavu-core; do
+for p in cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest libz-mingw-w64-dev wine wine64 fonts-dejavu-core ${extra[@]+"${extra[@]}"}; do
   have_pkg "$p" || need+=("$p")
 done
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
