@@ -98,14 +98,26 @@ end
 
 local mentioned, mentioned_list = {}, {}
 
+local function mention(name)
+  if name ~= current and functions[name] and not mentioned[name] then
+    mentioned[name] = true
+    mentioned_list[#mentioned_list + 1] = name
+  end
+end
+
+-- The functions an example of the section calls.
+local function mention_calls(code)
+  for name in code:gmatch("([A-Z][A-Z0-9_]*)%(") do mention(name) end
+end
+
+local page_sections = {}  -- this page's function sections, in order
+
+
 local inline_filter = {
   Code = function(c)
     local name = function_named(c.text)
     if not name or name == current then return nil end
-    if not mentioned[name] then
-      mentioned[name] = true
-      mentioned_list[#mentioned_list + 1] = name
-    end
+    mention(name)
     return function_link(name, { c })
   end,
   Link = function(l)
@@ -126,6 +138,15 @@ local inline_filter = {
 }
 
 local function see_also()
+  -- A section that names no other function points to its neighbours.
+  if #mentioned_list == 0 and current then
+    for k, name in ipairs(page_sections) do
+      if name == current then
+        if page_sections[k - 1] then mention(page_sections[k - 1]) end
+        if page_sections[k + 1] then mention(page_sections[k + 1]) end
+      end
+    end
+  end
   if #mentioned_list == 0 then return nil end
   local inl = { pandoc.Strong({ pandoc.Str("See") , pandoc.Space(), pandoc.Str("also") }), pandoc.Space() }
   for k, name in ipairs(mentioned_list) do
@@ -156,6 +177,46 @@ local function function_index()
   }
 end
 
+-- The index page reads as a reader needs it: the title and introduction,
+-- a pointer to the user guide, the families, how to read a section, the
+-- errors, then the rest (how the examples are checked), and the function
+-- index last.
+local index_order = { "Families", "Reading a section", "Errors" }
+
+function index_page(blocks)
+  local head, sections = pandoc.List(), {}
+  local current_section = nil
+  for _, blk in ipairs(blocks) do
+    if blk.t == "Header" and blk.level == 2 then
+      current_section = { title = pandoc.utils.stringify(blk.content), blocks = pandoc.List({ blk }) }
+      sections[#sections + 1] = current_section
+    elseif current_section then
+      current_section.blocks:insert(blk)
+    else
+      head:insert(blk)
+    end
+  end
+  local guide = nil
+  for src, html in pairs(pages) do
+    if src == "guide.md" then guide = html end
+  end
+  if guide then
+    head:extend(pandoc.read("New to Kavro? Read [the user guide](" .. guide .. ") first: requirements, " ..
+      "loading and unloading, the state every form shares, threads, code pages, dates and errors.", "markdown").blocks)
+  end
+  local out, used = head, {}
+  for _, title in ipairs(index_order) do
+    for k, sec in ipairs(sections) do
+      if sec.title == title and not used[k] then out:extend(sec.blocks); used[k] = true end
+    end
+  end
+  for k, sec in ipairs(sections) do
+    if not used[k] then out:extend(sec.blocks) end
+  end
+  out:extend(function_index())
+  return out
+end
+
 function Pandoc(doc)
   read_tables(doc.meta)
   local out = pandoc.List()
@@ -165,6 +226,11 @@ function Pandoc(doc)
     mentioned, mentioned_list = {}, {}
   end
   for _, blk in ipairs(doc.blocks) do
+    local name = blk.t == "Header" and blk.level == 2 and pandoc.utils.stringify(blk.content):match("^([A-Z][A-Z0-9_]*)%(%)$")
+    if name and functions[name] then page_sections[#page_sections + 1] = name end
+  end
+  for _, blk in ipairs(doc.blocks) do
+    if blk.t == "CodeBlock" and current then mention_calls(blk.text) end
     if blk.t == "Header" then
       local text = pandoc.utils.stringify(blk.content)
       if blk.level <= 2 then close_section(); current = nil end
@@ -180,7 +246,7 @@ function Pandoc(doc)
     end
   end
   close_section()
-  if pages[source] == "index.html" then out:extend(function_index()) end
+  if pages[source] == "index.html" then out = index_page(out) end
   doc.blocks = out
   return doc
 end
