@@ -54,8 +54,10 @@ cp "$root/kavro.h" "$root/LICENSE" "$root/CHANGELOG.md" "$pkg/"
 sed "s/@VERSION@/$version/g" "$root/tools/dist-readme.txt" >"$pkg/README.txt"
 # Examples, every file of the folder (a script's expected output beside it).
 cp -r "$root/examples" "$pkg/examples"
-# Windows readers of the text files see CR LF.
-for f in "$pkg/README.txt" "$pkg/LICENSE"; do sed -i 's/\r*$/\r/' "$f"; done
+# The text files end their lines with CR LF, as Windows editors expect.
+for f in "$pkg"/README.txt "$pkg"/LICENSE "$pkg"/CHANGELOG.md "$pkg"/kavro.h "$pkg"/examples/*.prg "$pkg"/examples/*.out; do
+  if [ -f "$f" ]; then sed -i 's/\r*$/\r/' "$f"; fi
+done
 
 # The documentation; its links to shipped files are checked against this list.
 (cd "$pkg" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) >"$stage/shipped"
