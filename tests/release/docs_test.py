@@ -133,6 +133,7 @@ PAGE_FACTS = """(() => ({
   index: Array.from(document.querySelectorAll('#function-index tbody tr td:first-child a')).map(a => [a.textContent, a.href]),
   backToIndex: Array.from(document.querySelectorAll('a[href]')).some(a => a.href.split('#')[0].endsWith('/index.html')),
   scripts: typeof window.KAVRO_FUNCTIONS === 'object' && window.KAVRO_FUNCTIONS.length,
+  searchable: (window.KAVRO_FUNCTIONS || []).map(f => f[0]),
 }))()"""
 
 
@@ -210,6 +211,11 @@ def main():
             _, target, anchor = file_of(href)
             if anchor != text.rstrip("()"):
                 problems.append("%s leads to %s" % (text, href))
+        searchable = pages.get(os.path.join(docs, "index.html"), {}).get("searchable", [])
+        for name in sorted(set(names) - set(searchable)):
+            problems.append("the search box does not know %s" % name)
+        for name in sorted(set(searchable) - set(names)):
+            problems.append("the search box knows %s, which the index lacks" % name)
         report("TheIndexListsEveryFunction (%d)" % len(names), problems)
 
         problems = []
