@@ -112,7 +112,6 @@ end
 
 local page_sections = {}  -- this page's function sections, in order
 
-
 local inline_filter = {
   Code = function(c)
     local name = function_named(c.text)
