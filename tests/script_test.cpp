@@ -91,17 +91,21 @@ TEST_F(Script, StrictHoldingReportsWhatOtherCallsLeave) {
     EXPECT_TRUE(ok("BM_", {Int(1)}).b);  // the map goes
 }
 
-// Runs kavrosh on a script, or, with none, on the lines of `input` through
-// its standard input; its exit code and output, lines ending in \n.
+// Runs kavrosh on a script, or, with none, on the lines of `input` piped
+// into its standard input; its exit code and output, lines ending in \n.
 std::pair<DWORD, std::string> kavrosh(const std::string& folder, const std::string& options,
                                       const std::string& script, const std::string& input = {}) {
-    const std::string scriptPath = folder + "script.prg", outPath = folder + "out.txt", inPath = folder + "in.txt";
+    const std::string scriptPath = folder + "script.prg", outPath = folder + "out.txt";
     if (!script.empty()) writeFile(scriptPath, script);
-    writeFile(inPath, input);
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
     if (out == INVALID_HANDLE_VALUE) return {999, "(no output file)"};
-    HANDLE in = CreateFileA(inPath.c_str(), GENERIC_READ, FILE_SHARE_READ, &sa, OPEN_EXISTING, 0, nullptr);
+    HANDLE in = nullptr, feed = nullptr;  // the pipe's ends: kavrosh reads, the test has written
+    if (!CreatePipe(&in, &feed, &sa, static_cast<DWORD>(input.size() + 1))) return {996, "(no pipe)"};
+    SetHandleInformation(feed, HANDLE_FLAG_INHERIT, 0);
+    DWORD wrote = 0;
+    WriteFile(feed, input.data(), static_cast<DWORD>(input.size()), &wrote, nullptr);
+    CloseHandle(feed);
     STARTUPINFOA si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -113,7 +117,7 @@ std::pair<DWORD, std::string> kavrosh(const std::string& folder, const std::stri
     const BOOL started =
         CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     CloseHandle(out);
-    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+    CloseHandle(in);
     if (!started) return {998, "(not started)"};
     WaitForSingleObject(pi.hProcess, 120000);
     DWORD code = 997;
