@@ -185,8 +185,8 @@ void BM_SAVE(ParamBlock* pb) {
 }
 
 // True when the file became map n; false, with the slot empty, when there is
-// no memory for it or the file could not be read whole. An empty file is
-// refused as BM_ refuses a size of 0.
+// no memory for it or the file could not be read whole. An empty file is what
+// BM_SAVE writes for an empty slot, and loads back as one: no map has 0 bytes.
 void BM_LOAD(ParamBlock* pb) {
     Args a(pb);
     const int n = mapNumber(a.integer(2));
@@ -197,9 +197,10 @@ void BM_LOAD(ParamBlock* pb) {
         HostFileFlush(channel, 1);
         failText("File too long");
     }
-    if (size == 0) {  // no map has 0 bytes (BM_ refuses to make one): map n stays as it was
+    if (size == 0) {
         HostFileFlush(channel, 1);
-        fail(err::BadArgument);
+        freeBitMap(n);
+        return retLogical(true);
     }
     if (!allocBitMap(n, static_cast<uint32_t>(size))) {
         HostFileFlush(channel, 1);

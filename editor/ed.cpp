@@ -49,6 +49,15 @@ void command(ParamBlock* pb, int32_t op) {
 
 int32_t flag(const Args& a, int i) { return a.logical(i) ? 1 : 0; }
 
+// A save or revert the editor could not do (a file it cannot write or read)
+// answers .F. as a window that is not an editor does; EDLASTERR tells which.
+void saveOrRevert(ParamBlock* pb, int32_t save) {
+    onEditor(pb, [save](const Args&, int32_t w) {
+        HostEdSaveRevert(w, save);
+        if (HostEdLastError(w) != 0) retLogical(false);
+    });
+}
+
 }  // namespace
 
 // The host fills the record only for an editor window, which turns the
@@ -78,13 +87,9 @@ void EDCLOSE(ParamBlock* pb) {
     else retInt(-2, kNarrow);
 }
 
-void EDSAVE(ParamBlock* pb) {
-    onEditor(pb, [](const Args&, int32_t w) { HostEdSaveRevert(w, 1); });
-}
+void EDSAVE(ParamBlock* pb) { saveOrRevert(pb, 1); }
 
-void EDREVERT(ParamBlock* pb) {
-    onEditor(pb, [](const Args&, int32_t w) { HostEdSaveRevert(w, 0); });
-}
+void EDREVERT(ParamBlock* pb) { saveOrRevert(pb, 0); }
 
 void EDACTIVE(ParamBlock* pb) {
     onEditor(pb, [](const Args& a, int32_t w) { HostEdActivate(w, flag(a, 2)); });

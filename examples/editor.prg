@@ -1,6 +1,7 @@
 * Editing a file through the host's editor: open it, move about by lines,
 * insert, select, cut and paste, undo and redo, save, and read the file back.
 * `make test` runs this script and compares what it prints with editor.out.
+SET LIBRARY TO Kavro.FLL ADDITIVE
 f = GETENV("TEMP") + "\kavro-editor-example.txt"
 = STRTOFILE("first line" + CHR(13) + CHR(10) + "second line" + CHR(13) + CHR(10), f)
 w = EDOPEN(f)

@@ -1,5 +1,7 @@
-* A short tour of Kavro, run by `make demo` through the kavrosh shell.
-* Each "?" line prints the value of an expression; other lines run as commands.
+* A short tour of Kavro, run by `make demo` through the kavrosh shell; in
+* FoxPro, DO tour.prg runs it the same. Each "?" line prints the value of an
+* expression; other lines run as commands; the procedures stand at the end.
+SET LIBRARY TO Kavro.FLL ADDITIVE
 
 * Binary strings: numbers packed big-endian into fixed-length strings.
 ? AC_CHR2(258)
@@ -84,17 +86,12 @@ ew = EDOPEN(tf)
 ? FILETOSTR(tf)
 ERASE (tf)
 
-* Window hooks and the command timer: the host's message loop (PUMP) runs them.
+* Window hooks and the command timer: FoxPro's event loop (DOEVENTS) runs them.
+DECLARE INTEGER SendMessage IN user32 INTEGER hWnd, INTEGER nMsg, INTEGER wParam, INTEGER lParam
 oForm = CREATEOBJECT("form")
 nForm = O_HWND(oForm)
 ? nForm <> O_CHWND(oForm)
 cSeen = ""
-PROCEDURE OnUser
-LPARAMETERS hwnd, msg, wp, lp, after
-cSeen = cSeen + IIF(after, " after:", " before:") + STR(msg, 4) + STR(wp, 2)
-= H_RET(wp * 6)
-RETURN 3
-ENDPROC
 ? H_WNDPROC(nForm, 1025, "OnUser")
 ? SENDMESSAGE(nForm, 1025, 7, 0)
 ? cSeen
@@ -102,12 +99,16 @@ ENDPROC
 * One timer: a command run once after 200 ms, then one run every 50 ms.
 cFired = "not yet"
 ? ONTIME(200, "cFired = 'the one-shot timer ran'")
-PUMP 400
+DO WHILE cFired == "not yet"
+    DOEVENTS
+ENDDO
 ? cFired
 ? ONTIME()
 nTicks = 0
 ? ONTIME(-50, "nTicks = nTicks + 1")
-PUMP 600
+DO WHILE nTicks < 3
+    DOEVENTS
+ENDDO
 ? ONTIME(0)
 ? nTicks >= 3
 
@@ -122,20 +123,20 @@ MNU(3, 1) = "*\Save"
 MNU(3, 2) = 30.7
 MNU(4, 1) = "Close"
 MNU(4, 2) = 40
-M = WP_CREATE("MNU")
-? WP_COUNT(M)
-? WP_TEXT(M, -1)
-? WP_ID(M, -2)
-? WP_ID(M, -3)
-? WP_CHECK(M, 30)
-? WP_ENABLE(M, 30)
-? WP_TEXT(M, 40, "Quit")
-? WP_TEXT(M, -4)
-= WP_ADD(M, "Help")
-? WP_ID(M, -5)
-? WP_TEXT(M, 99)
-? WP_DESTROY(M)
-? WP_COUNT(M)
+nMenu = WP_CREATE("MNU")
+? WP_COUNT(nMenu)
+? WP_TEXT(nMenu, -1)
+? WP_ID(nMenu, -2)
+? WP_ID(nMenu, -3)
+? WP_CHECK(nMenu, 30)
+? WP_ENABLE(nMenu, 30)
+? WP_TEXT(nMenu, 40, "Quit")
+? WP_TEXT(nMenu, -4)
+= WP_ADD(nMenu, "Help")
+? WP_ID(nMenu, -5)
+? WP_TEXT(nMenu, 99)
+? WP_DESTROY(nMenu)
+? WP_COUNT(nMenu)
 * The key tests: no Alt, Ctrl or Shift key is held while the tour runs.
 ? S_ISALT()
 ? S_ISLCTRL()
@@ -167,6 +168,17 @@ ERASE (oLink.Shortcut)
 
 * The worker thread drives the companion automation server from the background.
 ? MT_CREATE() > 0
-PUMP 1500
+DO WHILE MT_POINTER() = 0
+    DOEVENTS
+ENDDO
 = MT_DESTROY()
 ? MT_POINTER() <> 0
+
+* The window procedure of the hook above: called before the window's own
+* processing and, as it returns 3, once more after it.
+PROCEDURE OnUser
+    LPARAMETERS hwnd, msg, wp, lp, after
+    cSeen = cSeen + IIF(after, " after:", " before:") + STR(msg, 4) + STR(wp, 2)
+    = H_RET(wp * 6)
+    RETURN 3
+ENDPROC

@@ -194,7 +194,8 @@ void MT_OBJECT(ParamBlock*) {
     HostReleaseObject(&v);
 }
 
-void MT_POINTER(ParamBlock*) { retInt(static_cast<int32_t>(reinterpret_cast<uintptr_t>(ServerDispatch)), 12); }
+// An address: a numeric, never negative however high the object lies.
+void MT_POINTER(ParamBlock*) { retUnsigned(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(ServerDispatch)), 12); }
 
 void MT_DEBUG(ParamBlock* pb) {
     readTraceSwitch();

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -68,9 +69,22 @@ public:
                 while (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) ++pos_;
                 t.decimals = static_cast<int>(pos_ - fracStart);
             }
+            // An exponent: 1E300, 2.5e-3; the decimals are those the value needs.
+            if (pos_ < s_.size() && (s_[pos_] == 'e' || s_[pos_] == 'E')) {
+                const size_t exponentAt = pos_ + 1;
+                size_t digits = exponentAt;
+                if (digits < s_.size() && (s_[digits] == '+' || s_[digits] == '-')) ++digits;
+                if (digits < s_.size() && std::isdigit(static_cast<unsigned char>(s_[digits]))) {
+                    pos_ = digits;
+                    while (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) ++pos_;
+                    const long exponent = std::strtol(s_.c_str() + exponentAt, nullptr, 10);
+                    t.decimals = static_cast<int>(std::clamp(t.decimals - exponent, 0L, 18L));
+                }
+            }
             t.kind = Tok::Number;
             t.text = s_.substr(start, pos_ - start);
             t.number = std::strtod(t.text.c_str(), nullptr);
+            if (!std::isfinite(t.number)) raise(39, "Numeric overflow. Data was lost.");
             return t;
         }
         if (c == '\'' || c == '"' || c == '[') {
@@ -116,7 +130,7 @@ public:
             }
             raise(10);
         }
-        static const char* twoChar[] = {"==", "<>", "!=", "<=", ">="};
+        static const char* twoChar[] = {"==", "<>", "!=", "<=", ">=", "**"};
         for (const char* op : twoChar) {
             if (s_.compare(pos_, 2, op) == 0) {
                 t.kind = Tok::Sym;
@@ -282,11 +296,21 @@ private:
         return v;
     }
     Value multiplicative() {
-        Value v = unary();
+        Value v = power();
         while (isSym("*") || isSym("/") || isSym("%")) {
             const char op = tok_.text[0];
             advance();
-            v = arith(v, unary(), op);
+            v = arith(v, power(), op);
+        }
+        return v;
+    }
+    // ^ and ** bind tighter than * and /, from left to right; a sign belongs
+    // to its operand (2^-1, -2^2 is 4).
+    Value power() {
+        Value v = unary();
+        while (isSym("^") || isSym("**")) {
+            advance();
+            v = arith(v, unary(), '^');
         }
         return v;
     }
@@ -301,6 +325,11 @@ private:
             case '/':
                 if (y == 0) raise(1307, "Division by zero.");
                 return Num(x / y, std::max(dec, 2));
+            case '^': {
+                const double p = std::pow(x, y);
+                if (!std::isfinite(p)) raise(39, "Numeric overflow. Data was lost.");
+                return Num(p, std::max(dec, 2));
+            }
             default:
                 if (y == 0) raise(1307, "Division by zero.");
                 return Num(x - std::floor(x / y) * y, dec);
@@ -492,6 +521,11 @@ Value Parser::builtin(const std::string& name, std::vector<Value>& a) {
         const double secs = (a.size() > 3 ? num(3) * 3600 : 0) + (a.size() > 4 ? num(4) * 60 : 0) +
                             (a.size() > 5 ? num(5) : 0);
         return DateTime(jd + secs / 86400.0);
+    }
+    if (name == "SECONDS") {  // since midnight, to the millisecond
+        SYSTEMTIME st;
+        GetLocalTime(&st);
+        return Num(st.wHour * 3600 + st.wMinute * 60 + st.wSecond + st.wMilliseconds / 1000.0, 3);
     }
     if (name == "YEAR" || name == "MONTH" || name == "DAY") {
         const Value& d = arg(a, 0, 0);

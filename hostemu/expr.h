@@ -4,7 +4,8 @@
 // {^yyyy-mm-dd} and datetimes {^yyyy-mm-dd hh:mm[:ss]}, variables, array
 // elements a(i[,j]) or a[i,j], properties obj.Prop, @name for passing by reference, calls of the
 // library's functions, of script procedures and of built-ins, the operators
-// + - * / % = == <> != # < > <= >= .AND. .OR. .NOT. ! and parentheses.
+// ^ ** (first) * / % (next) + - = == <> != # < > <= >= .AND. .OR. .NOT. ! and
+// parentheses, numbers with an exponent (1E300, 2.5e-3).
 //
 // Built-ins that reach outside: GETENV(name), FILETOSTR(file) and
 // STRTOFILE(text, file) (the number of bytes written).

@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -107,9 +108,26 @@ Shell::Shell(Host& host) : host_(host) {
     host_.defineCommand("CREATE", [this](const std::string& rest) { return createTable(rest); });
     host_.defineCommand("INSERT", [this](const std::string& rest) { return insertInto(rest); });
     // For scripts that work with windows: the host's message loop, forms, messages.
-    host_.defineCommand("PUMP", [this](const std::string& rest) {
-        host_.pump(std::atoi(rest.c_str()));
+    // DOEVENTS runs the messages waiting (and lets the loop idle a moment).
+    host_.defineCommand("DOEVENTS", [this](const std::string&) {
+        host_.pump(1);
         return 0;
+    });
+    host_.defineCommand("DECLARE", [this](const std::string& rest) { return declare(rest); });
+    // SET LIBRARY TO Kavro.FLL [ADDITIVE], as a program begins: the library is
+    // loaded already, and naming it again is no change. Another file is none.
+    host_.defineCommand("SET", [this](const std::string& rest) {
+        std::istringstream in(rest);
+        std::string library, to, name, more;
+        in >> library >> to >> name;
+        if (upper(library) != "LIBRARY" || upper(to) != "TO" || name.empty() || (in >> more && upper(more) != "ADDITIVE"))
+            return 10;
+        if (name.size() >= 2 && (name[0] == '"' || name[0] == '\'') && name.back() == name[0])
+            name = name.substr(1, name.size() - 2);
+        auto fileName = [](const std::string& p) { return upper(p.substr(p.find_last_of("\\/:") + 1)); };
+        char path[MAX_PATH];
+        const DWORD n = host_.module() ? GetModuleFileNameA(host_.module(), path, MAX_PATH) : 0;
+        return fileName(std::string(path, n)) == fileName(name) ? 0 : 1;
     });
     host_.defineProc("CREATEOBJECT", [this](std::vector<Value>& a) {
         const std::string cls = a.empty() ? "form" : a[0].str;
@@ -121,25 +139,51 @@ Shell::Shell(Host& host) : host_(host) {
         }
         return newWindowObject(host_, cls, "Kavro form");
     });
-    host_.defineProc("SENDMESSAGE", [this](std::vector<Value>& a) {
-        auto word = [&](size_t k) { return k < a.size() ? static_cast<uintptr_t>(a[k].asNumber()) : 0; };
-        const LRESULT r = host_.send(reinterpret_cast<HWND>(word(0)), static_cast<UINT>(word(1)), word(2),
-                                     static_cast<LPARAM>(word(3)));
-        return Num(static_cast<double>(r));
-    });
+}
+
+// DECLARE [type] name IN library [AS alias] [parameters] makes a Windows
+// function callable: the shell knows SendMessage, which it sends through the
+// host so that hooked window procedures see the message. Other functions are
+// taken as declared and have nothing behind them. DECLARE name(n) is DIMENSION.
+int Shell::declare(const std::string& rest) {
+    std::vector<std::string> words;
+    std::istringstream in(rest);
+    for (std::string w; in >> w;) words.push_back(w);
+    size_t at = 0;  // the word IN
+    while (at < words.size() && upper(words[at]) != "IN") ++at;
+    if (at == words.size()) {
+        const Result r = host_.execute("DIMENSION " + rest);
+        return r.ok() ? 0 : r.error;
+    }
+    if (at == 0 || at + 1 >= words.size()) return 10;
+    const std::string name = upper(words[at - 1]);
+    const std::string alias = at + 3 < words.size() && upper(words[at + 2]) == "AS" ? upper(words[at + 3]) : name;
+    if (name == "SENDMESSAGE" || name == "SENDMESSAGEA") {
+        host_.defineProc(alias, [this](std::vector<Value>& a) {
+            auto word = [&](size_t k) { return k < a.size() ? static_cast<uintptr_t>(a[k].asNumber()) : 0; };
+            const LRESULT r = host_.send(reinterpret_cast<HWND>(word(0)), static_cast<UINT>(word(1)), word(2),
+                                         static_cast<LPARAM>(word(3)));
+            return Int(static_cast<int32_t>(r));
+        });
+    }
+    return 0;
 }
 
 // The statements of a PROCEDURE block, run with the arguments in the
 // variables its LPARAMETERS line names; RETURN gives the result (.T. without).
 Procedure Shell::procedure(std::vector<std::string> body) {
     std::vector<std::string> params;
-    if (!body.empty() && upper(body[0]).rfind("LPARAMETERS ", 0) == 0) {
-        for (const std::string& n : splitList(body[0].substr(12))) params.push_back(trim(n));
-        body.erase(body.begin());
+    if (!body.empty()) {
+        auto [word, names] = firstWord(body[0]);
+        if (word == "LPARAMETERS" || word == "PARAMETERS") {
+            for (const std::string& n : splitList(names)) params.push_back(trim(n));
+            body.erase(body.begin());
+        }
     }
     return [this, params, body](std::vector<Value>& args) {
         for (size_t k = 0; k < params.size(); ++k) host_.setVar(params[k], k < args.size() ? args[k] : Bool(false));
         for (const std::string& stmt : body) {
+            if (upper(stmt) == "RETURN") break;
             if (upper(stmt).rfind("RETURN ", 0) == 0) return host_.evaluate(substitute(stmt.substr(7))).value;
             Result r = host_.execute(substitute(stmt));
             if (!r.ok()) emit("error " + std::to_string(r.error) + ": " + r.message + "\n");
@@ -346,28 +390,170 @@ void Shell::line(const std::string& raw, const std::string& scriptDir, int& fail
     if (!report(r)) ++failures;
 }
 
-int Shell::run(std::istream& in, const std::string& scriptDir) {
-    int failures = 0;
-    std::string l;
-    while (std::getline(in, l)) {
-        const std::string stmt = trim(stripComment(l.substr(0, l.find_last_not_of("\r") + 1)));
-        if (upper(stmt).rfind("PROCEDURE ", 0) != 0) {
-            line(l, scriptDir, failures);
+namespace {
+
+// A line as a statement: without its line end, comment and outer blanks.
+std::string statementOf(const std::string& raw) {
+    return trim(stripComment(raw.substr(0, raw.find_last_not_of("\r") + 1)));
+}
+
+bool startsWord(const std::string& stmt, const char* word) {
+    const std::string u = upper(stmt);
+    const size_t n = std::strlen(word);
+    return u.compare(0, n, word) == 0 && (u.size() == n || u[n] == ' ' || u[n] == '\t');
+}
+
+bool opensProcedure(const std::string& stmt) { return startsWord(stmt, "PROCEDURE") || startsWord(stmt, "FUNCTION"); }
+bool closesProcedure(const std::string& stmt) { return startsWord(stmt, "ENDPROC") || startsWord(stmt, "ENDFUNC"); }
+bool opensLoop(const std::string& stmt) {
+    return startsWord(stmt, "DO") && startsWord(trim(stmt.substr(2)), "WHILE");
+}
+
+// One past the last line of the block that opens at k: a procedure ends with
+// its ENDPROC, or where the next one starts; a loop with its own ENDDO.
+// Without its end a block runs to the last line, and `closed` is false.
+size_t blockEnd(const std::vector<std::string>& lines, size_t k, bool& closed) {
+    closed = true;
+    if (opensProcedure(statementOf(lines[k]))) {
+        for (size_t j = k + 1; j < lines.size(); ++j) {
+            const std::string stmt = statementOf(lines[j]);
+            if (closesProcedure(stmt)) return j + 1;
+            if (opensProcedure(stmt)) return j;
+        }
+        closed = false;
+        return lines.size();
+    }
+    int depth = 0;
+    for (size_t j = k; j < lines.size(); ++j) {
+        const std::string stmt = statementOf(lines[j]);
+        if (opensLoop(stmt)) ++depth;
+        else if (startsWord(stmt, "ENDDO") && --depth == 0) return j + 1;
+    }
+    closed = false;
+    return lines.size();
+}
+
+}  // namespace
+
+// PROCEDURE name ... ENDPROC (or FUNCTION ... ENDFUNC): a script procedure.
+void Shell::define(const std::vector<std::string>& lines, size_t from, size_t to) {
+    std::vector<std::string> body;
+    for (size_t j = from + 1; j < to; ++j) {
+        const std::string stmt = statementOf(lines[j]);
+        if (!stmt.empty() && stmt[0] != '*' && !closesProcedure(stmt)) body.push_back(stmt);
+    }
+    const std::string head = statementOf(lines[from]);
+    const std::string name = trim(head.substr(head.find_first_of(" \t")));
+    host_.defineProc(name.substr(0, name.find_first_of(" (")), procedure(body));
+}
+
+// DO WHILE condition ... ENDDO: the body runs while the condition holds, and
+// not again after a line of it failed.
+void Shell::loop(const std::vector<std::string>& lines, size_t from, size_t to, const std::string& scriptDir,
+                 int& failures) {
+    const std::string head = statementOf(lines[from]);
+    const std::string condition = trim(trim(head.substr(2)).substr(5));
+    const std::vector<std::string> body(lines.begin() + static_cast<std::ptrdiff_t>(from) + 1,
+                                        lines.begin() + static_cast<std::ptrdiff_t>(to) - 1);
+    const bool wasEcho = echo;
+    echo = false;  // the block was shown once as written
+    while (!quit_) {
+        const Result r = host_.evaluate(substitute(condition));
+        flush();
+        if (!report(r)) {
+            ++failures;
+            break;
+        }
+        if (r.value.type != 'L') {
+            emit("error 107: " + Host::errorText(107) + "\n");
+            ++failures;
+            break;
+        }
+        if (!r.value.b) break;
+        const int before = failures;
+        statements(body, scriptDir, failures, false);
+        if (failures != before) break;  // as an error stops a FoxPro program
+    }
+    echo = wasEcho;
+}
+
+// Runs lines as FoxPro runs a program: in a whole program (`program`) its
+// procedures, which stand after the main code, are known from the start,
+// and a statement after one of them is an error, as FoxPro never reaches it.
+void Shell::statements(const std::vector<std::string>& lines, const std::string& scriptDir, int& failures,
+                       bool program) {
+    bool closed = true;
+    if (program)
+        for (size_t k = 0; k < lines.size(); ++k)
+            if (opensProcedure(statementOf(lines[k]))) {
+                const size_t end = blockEnd(lines, k, closed);
+                define(lines, k, end);
+                k = end - 1;
+            }
+    bool afterProcedure = false;
+    for (size_t k = 0; k < lines.size() && !quit_;) {
+        const std::string stmt = statementOf(lines[k]);
+        const bool procedure = opensProcedure(stmt);
+        if (procedure || opensLoop(stmt)) {
+            const size_t end = blockEnd(lines, k, closed);
+            if (echo)
+                for (size_t j = k; j < end; ++j) emit(trim(lines[j].substr(0, lines[j].find_last_not_of("\r") + 1)) + "\n");
+            if (!closed && !procedure) {
+                emit("error 10: DO WHILE without ENDDO.\n");
+                ++failures;
+            } else if (procedure) {
+                if (!program) define(lines, k, end);
+                afterProcedure = true;
+            } else if (afterProcedure && program) {
+                emit("error 10: Statement after a procedure; FoxPro never runs it.\n");
+                ++failures;
+            } else {
+                loop(lines, k, end, scriptDir, failures);
+            }
+            k = end;
             continue;
         }
-        // PROCEDURE name ... ENDPROC defines a script procedure.
-        if (echo) emit(stmt + "\n");
-        std::vector<std::string> body;
-        while (std::getline(in, l)) {
-            const std::string inner = trim(stripComment(l.substr(0, l.find_last_not_of("\r") + 1)));
-            if (echo) emit(inner + "\n");
-            if (inner.empty()) continue;
-            if (upper(inner).rfind("ENDPROC", 0) == 0) break;
-            body.push_back(inner);
+        if (afterProcedure && program && !stmt.empty() && stmt[0] != '*') {
+            if (echo) emit(stmt + "\n");
+            emit("error 10: Statement after a procedure; FoxPro never runs it.\n");
+            ++failures;
+        } else if (upper(stmt) == "QUIT") {
+            if (echo) emit(stmt + "\n");
+            quit_ = true;
+        } else {
+            line(lines[k], scriptDir, failures);
         }
-        const std::string name = trim(stmt.substr(10));
-        host_.defineProc(name.substr(0, name.find_first_of(" (")), procedure(body));
+        ++k;
     }
+}
+
+int Shell::run(std::istream& in, const std::string& scriptDir) {
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    int failures = 0;
+    statements(lines, scriptDir, failures, true);
+    return failures;
+}
+
+int Shell::interact(std::istream& in) {
+    int failures = 0;
+    std::vector<std::string> chunk;  // a statement, or a block until its end
+    bool closed = true;
+    while (!quit_) {
+        if (!prompt.empty()) emit(chunk.empty() ? prompt : std::string(prompt.size(), '.'));
+        std::string l;
+        if (!std::getline(in, l)) break;
+        chunk.push_back(l);
+        const std::string first = statementOf(chunk[0]);
+        if (opensProcedure(first) || opensLoop(first)) {
+            blockEnd(chunk, 0, closed);
+            if (!closed) continue;
+        }
+        statements(chunk, ".", failures, false);
+        chunk.clear();
+    }
+    if (!chunk.empty()) statements(chunk, ".", failures, false);  // a block the input left open
+    if (!prompt.empty() && !quit_) emit("\n");
     return failures;
 }
 

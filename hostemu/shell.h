@@ -10,11 +10,14 @@
 // (FIELD C(n), NOTES M, ...), which makes the table (name.DBF, name.FPT) and
 // its work area the current one; INSERT INTO name VALUES (expr, ...), which
 // appends a row. PROCEDURE name ... ENDPROC defines a script procedure (an
-// LPARAMETERS line names its arguments, RETURN expr ends it); PUMP ms runs the
-// message loop, so that timers fire and window messages arrive; CREATEOBJECT()
-// gives an object with an own and an inner window (CREATEOBJECT("Custom") and
-// CREATEOBJECT("Empty") plain objects without windows); SENDMESSAGE(hwnd, msg,
-// wp, lp) sends a message.
+// LPARAMETERS line names its arguments, RETURN expr ends it); procedures stand
+// after the main program, as FoxPro wants them, and are known from its first
+// line. DO WHILE condition ... ENDDO repeats its lines; DOEVENTS runs the
+// message loop, so that timers fire and window messages arrive; QUIT ends the
+// script. CREATEOBJECT() gives an object with an own and an inner window
+// (CREATEOBJECT("Custom") and CREATEOBJECT("Empty") plain objects without
+// windows); after DECLARE INTEGER SendMessage IN user32 ..., SENDMESSAGE(hwnd,
+// msg, wp, lp) sends a message.
 #pragma once
 
 #include <functional>
@@ -37,9 +40,16 @@ public:
     std::string output;                     // everything printed so far, without a sink
     std::function<void(const std::string&)> sink;  // receives the printed text as it comes
 
+    std::string prompt;                     // shown before each line interact() reads
+
     // Runs a script; scriptDir is where its #INCLUDE files are looked for
     // first. Returns the number of lines that failed.
     int run(std::istream& in, const std::string& scriptDir = {});
+    // Reads statements one line at a time, as FoxPro's Command window takes
+    // them (a PROCEDURE or DO WHILE block until its end), and runs each as it
+    // comes; an error is shown and the next line read. Ends on QUIT or at the
+    // end of the input. Returns the number of lines that failed.
+    int interact(std::istream& in);
     // Evaluates one expression and prints its value (kavrosh -e); false on error.
     bool evaluate(const std::string& expression);
 
@@ -54,6 +64,12 @@ private:
     void flush();
     bool report(const Result& r);
 
+    void statements(const std::vector<std::string>& lines, const std::string& scriptDir, int& failures,
+                    bool program);
+    void define(const std::vector<std::string>& lines, size_t from, size_t to);
+    void loop(const std::vector<std::string>& lines, size_t from, size_t to, const std::string& scriptDir,
+              int& failures);
+    int declare(const std::string& rest);
     Procedure procedure(std::vector<std::string> body);
     int createTable(const std::string& rest);
     int insertInto(const std::string& rest);
@@ -62,6 +78,7 @@ private:
     std::map<std::string, std::string> defines_;
     std::map<std::string, int> areas_;  // tables made by CREATE TABLE, by upper-case name
     int includeDepth_ = 0;
+    bool quit_ = false;  // QUIT ran
 };
 
 // Removes a trailing "&&" comment that stands outside strings.

@@ -1,5 +1,6 @@
 #include "hostemu/value.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -167,17 +168,31 @@ std::string describe(const Value& v, bool hex) {
                 }
                 return out;
             }
-            out += '"';
-            for (unsigned char c : v.str) {
-                if (c == '"' || c == '\\') {
-                    out += '\\';
-                    out += static_cast<char>(c);
-                } else if (c < 32 || c >= 127) {
-                    char b[8];
-                    std::snprintf(b, sizeof b, "\\x%02X", c);
+            // Text (printable ASCII, tabs and line breaks) shows in quotes with
+            // \\ \" \t \r \n escaped; any other byte makes the whole value
+            // bytes, shown in FoxPro's hexadecimal notation 0h0102FF.
+            const bool text = std::all_of(v.str.begin(), v.str.end(), [](char ch) {
+                const auto c = static_cast<unsigned char>(ch);
+                return (c >= 32 && c < 127) || c == '\t' || c == '\r' || c == '\n';
+            });
+            if (!text) {
+                out += "0h";
+                char b[4];
+                for (unsigned char c : v.str) {
+                    std::snprintf(b, sizeof b, "%02X", c);
                     out += b;
-                } else {
-                    out += static_cast<char>(c);
+                }
+                return out;
+            }
+            out += '"';
+            for (char c : v.str) {
+                switch (c) {
+                    case '"': out += "\\\""; break;
+                    case '\\': out += "\\\\"; break;
+                    case '\t': out += "\\t"; break;
+                    case '\r': out += "\\r"; break;
+                    case '\n': out += "\\n"; break;
+                    default: out += c;
                 }
             }
             out += '"';

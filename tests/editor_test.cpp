@@ -414,7 +414,7 @@ TEST_F(Editor, ARoundTripThroughARealFile) {
     ok("EDSETPOS", {Int(w), Int(1)});
     ok("EDPASTE", {Int(w)});
     EXPECT_EQ(readFile(file), "alpha\r\nbeta\r\n");  // not saved yet
-    ok("EDSAVE", {Int(w)});
+    EXPECT_TRUE(ok("EDSAVE", {Int(w)}).b);
     EXPECT_EQ(readFile(file), "alpha gamma\r\nalphabeta\r\n");
     EXPECT_EQ(integer("EDLASTERR", {Int(w)}), 0);
     EXPECT_EQ(session(w).env.modified, 0);
@@ -451,7 +451,7 @@ TEST_F(Editor, ClosingSavingAndReverting) {
     session(w).closeAnswer = kCloseCancel;
     EXPECT_EQ(integer("EDCLOSE", {Int(w)}), 0);  // the question was cancelled: still open
     EXPECT_EQ(text(w), "new kept");
-    ok("EDREVERT", {Int(w)});
+    EXPECT_TRUE(ok("EDREVERT", {Int(w)}).b);
     EXPECT_EQ(text(w), "kept");
     EXPECT_EQ(session(w).env.modified, 0);
     ok("EDINSERT", {Int(w), Str("new ")});
@@ -478,10 +478,12 @@ TEST_F(Editor, ClosingSavingAndReverting) {
     ok("EDSAVE", {Int(w)});
     EXPECT_EQ(readFile(path("fresh.txt")), "made");
     EXPECT_EQ(integer("EDOPEN", {Str(path("no folder\\x.txt"))}), 0);
-    // A text window has no file to save to.
+    // A text window has no file to save to or revert from: the call says so.
     const int32_t scratch = editor("s");
-    ok("EDSAVE", {Int(scratch)});
+    EXPECT_FALSE(ok("EDSAVE", {Int(scratch)}).b);
     EXPECT_EQ(integer("EDLASTERR", {Int(scratch)}), kEdCannotWrite);
+    EXPECT_FALSE(ok("EDREVERT", {Int(scratch)}).b);
+    EXPECT_EQ(integer("EDLASTERR", {Int(scratch)}), kEdCannotRead);
     ok("EDINSERT", {Int(scratch), Str("!")});
     EXPECT_EQ(integer("EDCLOSE", {Int(scratch), Int(1)}), -1);
 }

@@ -91,31 +91,42 @@ TEST_F(Script, StrictHoldingReportsWhatOtherCallsLeave) {
     EXPECT_TRUE(ok("BM_", {Int(1)}).b);  // the map goes
 }
 
-// Runs kavrosh on a script; its exit code and output.
+// Runs kavrosh on a script, or, with none, on the lines of `input` piped
+// into its standard input; its exit code and output, lines ending in \n.
 std::pair<DWORD, std::string> kavrosh(const std::string& folder, const std::string& options,
-                                      const std::string& script) {
+                                      const std::string& script, const std::string& input = {}) {
     const std::string scriptPath = folder + "script.prg", outPath = folder + "out.txt";
-    writeFile(scriptPath, script);
+    if (!script.empty()) writeFile(scriptPath, script);
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
     if (out == INVALID_HANDLE_VALUE) return {999, "(no output file)"};
+    HANDLE in = nullptr, feed = nullptr;  // the pipe's ends: kavrosh reads, the test has written
+    if (!CreatePipe(&in, &feed, &sa, static_cast<DWORD>(input.size() + 1))) return {996, "(no pipe)"};
+    SetHandleInformation(feed, HANDLE_FLAG_INHERIT, 0);
+    DWORD wrote = 0;
+    WriteFile(feed, input.data(), static_cast<DWORD>(input.size()), &wrote, nullptr);
+    CloseHandle(feed);
     STARTUPINFOA si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdOutput = si.hStdError = out;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdInput = in;
     PROCESS_INFORMATION pi{};
-    std::string cmd = "\"" + programDir() + "kavrosh.exe\" " + options + " \"" + scriptPath + "\"";
+    std::string cmd = "\"" + programDir() + "kavrosh.exe\" " + options;
+    if (!script.empty()) cmd += " \"" + scriptPath + "\"";
     const BOOL started =
         CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     CloseHandle(out);
+    CloseHandle(in);
     if (!started) return {998, "(not started)"};
     WaitForSingleObject(pi.hProcess, 120000);
     DWORD code = 997;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    return {code, readFile(outPath)};
+    std::string text = readFile(outPath);
+    std::erase(text, '\r');
+    return {code, text};
 }
 
 // Scripts reach object properties: obj.Prop in expressions, obj.Prop = value
@@ -143,6 +154,25 @@ TEST_F(Script, ObjectPropertiesAreReadSetAndAdded) {
     EXPECT_TRUE(eval("o.Class = 'Custom'.AND..T.").b);
 }
 
+// Powers and exponents, in FoxPro's order: ^ and ** before * and /, from
+// left to right, a sign with its operand; a power has at least 2 decimals.
+TEST_F(Script, PowersAndExponentLiterals) {
+    const struct {
+        const char* expression;
+        Value value;
+    } cases[] = {
+        {"10^3", Num(1000, 2)},          {"2**8", Num(256, 2)},        {"2^3^2", Num(64, 2)},
+        {"-2^2", Num(4, 2)},             {"2^-1", Num(0.5, 2)},        {"2 + 3 * 2^2", Num(14, 2)},
+        {"2 * 3 ** 2 / 6", Num(3, 2)},   {"1E300", Num(1e300, 0)},     {"2.5e-3", Num(0.0025, 4)},
+        {"1.5E+2", Num(150, 0)},         {"4^0.5 = 2", Bool(true)},    {"1E3 + 1", Num(1001, 0)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(describe(eval(c.expression)), describe(c.value)) << c.expression;
+    for (const char* overflow : {"10^400", "1E400", "(-8)^(1/3)"})
+        EXPECT_EQ(host().evaluate(overflow).error, 39) << overflow;
+    EXPECT_EQ(host().evaluate("'a'^2").error, 107);
+    EXPECT_EQ(host().evaluate("2^").error, 10);
+}
+
 using Shell = FileTest;
 
 // kavrosh runs arrays, procedures and bit maps, strict or not; held bit maps
@@ -163,6 +193,85 @@ TEST_F(Shell, StrictScriptsRunArraysProceduresAndBitMaps) {
         EXPECT_NE(text.find("\"two\""), std::string::npos) << text;
         EXPECT_EQ(text.find("host:"), std::string::npos) << text;
         EXPECT_EQ(text.find("error"), std::string::npos) << text;
+    }
+}
+
+// A script runs as a FoxPro program: its procedures stand at the end and are
+// known from the start, a statement after them never runs, DO WHILE loops,
+// DOEVENTS lets a timer fire, SendMessage is there once declared, QUIT ends.
+TEST_F(Shell, ScriptsRunAsFoxProPrograms) {
+    const std::string script =
+        "SET LIBRARY TO Kavro.FLL ADDITIVE\n"
+        "? Twice(21)\n"
+        "n = 0\n"
+        "DO WHILE n < 5\n"
+        "    n = n + 1\n"
+        "ENDDO\n"
+        "? n\n"
+        "DO WHILE .T.\n"  // a failed line ends the loop
+        "? nosuch\n"
+        "ENDDO\n"
+        "cFired = 'no'\n"
+        "= ONTIME(20, \"cFired = 'yes'\")\n"
+        "nUntil = SECONDS() + 0.3\n"
+        "DO WHILE SECONDS() < nUntil .AND. cFired == 'no'\n"
+        "DOEVENTS\n"
+        "ENDDO\n"
+        "? cFired\n"
+        "oForm = CREATEOBJECT('form')\n"
+        "? SENDMESSAGE(O_HWND(oForm), 14, 0, 0)\n"
+        "DECLARE INTEGER SendMessage IN user32 AS Send INTEGER hWnd, INTEGER nMsg, INTEGER wParam, INTEGER lParam\n"
+        "? Send(O_HWND(oForm), 14, 0, 0)\n"
+        "SET LIBRARY TO Other.FLL\n"
+        "PROCEDURE Twice\n"
+        "LPARAMETERS n\n"
+        "RETURN n * 2\n"
+        "ENDPROC\n"
+        "? 'after the procedure'\n"
+        "FUNCTION Last\n"
+        "RETURN 1\n";
+    const auto [code, text] = kavrosh(dir_, "--echo", script);
+    EXPECT_EQ(code, 1u) << text;  // four lines failed
+    for (const char* want : {"  = N 42 (width 10)", "  = N 5 (width 10)", "  = C(3) \"yes\"",
+                             "error 1: Function 'SENDMESSAGE' is not known.", "  = I 10 (width 11)",
+                             "SET LIBRARY TO Other.FLL\nerror 1:", "? 'after the procedure'\nerror 10:"})
+        EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
+    EXPECT_EQ(text.find("= C(19)"), std::string::npos) << text;
+    const size_t once = text.find("error 12:");
+    EXPECT_NE(once, std::string::npos) << text;
+    EXPECT_EQ(text.find("error 12:", once + 1), std::string::npos) << text;
+
+    const auto [quitCode, quitText] = kavrosh(dir_, "", "? 1\nQUIT\n? 2\n");
+    EXPECT_EQ(quitCode, 0u);
+    EXPECT_EQ(quitText, "  = N 1 (width 10)\n");
+}
+
+// Without a script kavrosh reads its standard input a line at a time, as the
+// Command window does: what a line made stays for the next, an error is
+// shown and the next line read, QUIT or the end of the input ends.
+TEST_F(Shell, StandardInputRunsLineByLine) {
+    const std::string lines =
+        "x = 2 ** 10\n"
+        "? x\n"
+        "? BM_(3, 2)\n"
+        "? nosuch\n"
+        "? BM_SET(3, 9, .T.)\n"
+        "PROCEDURE Plus\n"
+        "LPARAMETERS a\n"
+        "RETURN a + x\n"
+        "ENDPROC\n"
+        "? Plus(1)\n"
+        "? BM_RET(3)\n";
+    for (const std::string end : {"", "QUIT\n? 'not read'\n"}) {
+        const auto [code, text] = kavrosh(dir_, "--strict", "", lines + end);
+        EXPECT_EQ(code, 1u) << text;  // the one error
+        EXPECT_EQ(text,
+                  "  = N 1024.00 (width 10)\n"
+                  "  = L .T.\n"
+                  "error 12: Variable 'NOSUCH' is not found.\n"
+                  "  = L .T.\n"
+                  "  = N 1025.00 (width 10)\n"
+                  "  = C(2) 0h0001\n");
     }
 }
 

@@ -144,8 +144,11 @@ TEST_F(Worker, RunsUntilRunSaysNoThenCleansOnItsOwnApartment) {
     const std::string tid = "TID=" + std::to_string(calls.at(0).thread) + " ";
     for (auto& line : traced()) EXPECT_EQ(line.rfind(tid, 0), 0u) << line;
     // The pointer stays readable as a number after the worker let it go.
-    EXPECT_NE(ok("MT_POINTER").i, 0);
-    EXPECT_EQ(ok("MT_POINTER").width, 12);
+    const Value pointer = ok("MT_POINTER");
+    EXPECT_NE(pointer.num, 0);
+    EXPECT_EQ(pointer.width, 12);
+    EXPECT_EQ(pointer.type, 'N');  // an address: never negative
+    EXPECT_EQ(pointer.decimals, 0);
 }
 
 TEST_F(Worker, RunThatSaysNoAtOnceIsCalledOnce) {
@@ -214,7 +217,7 @@ TEST_F(Worker, NamesOneUnitOverTheirBuffersStartNothing) {
         Result r = host().call("MT_CREATE", args);
         EXPECT_FALSE(r.ok());
         EXPECT_EQ(r.message, "Invalid parameters");
-        EXPECT_EQ(ok("MT_POINTER").i, 0);
+        EXPECT_EQ(ok("MT_POINTER").num, 0);
     }
     Sleep(200);
     EXPECT_TRUE(server().calls().empty());
@@ -258,7 +261,7 @@ TEST_F(Worker, SlowCleanOutlastsTheBoundedWait) {
     ok("MT_DESTROY");
     const auto waited = traced();
     EXPECT_EQ(std::count(waited.begin(), waited.end(), "Exiting..."), 50);
-    EXPECT_EQ(ok("MT_POINTER").i != 0, true);
+    EXPECT_NE(ok("MT_POINTER").num, 0);
     ok("MT_DESTROY");  // returns at once: the library no longer counts a worker
     ASSERT_TRUE(waitFor([] { return server().live() == 0; }));
     ASSERT_TRUE(waitFor(ended));
@@ -279,7 +282,7 @@ TEST_F(Worker, ObjectReachesTheScriptAndGoesWithTheWorker) {
     EXPECT_EQ(heldObjectReferences(), 0);  // the library gave its copy back
     const HostObject* held = findObject(o);
     ASSERT_NE(held, nullptr);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(held->dispatch), static_cast<uintptr_t>(ok("MT_POINTER").i));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(held->dispatch), static_cast<uintptr_t>(ok("MT_POINTER").num));
     ok("MT_DESTROY");
     EXPECT_EQ(server().live(), 0);
     EXPECT_EQ(describe(ok("MT_OBJECT")), describe(Null('O')));  // the pointer names nothing now

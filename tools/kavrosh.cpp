@@ -4,13 +4,21 @@
 //   kavrosh [--hex] [--strict] [--lib PATH] [-I DIR] -e EXPR [-e EXPR ...]
 //   kavrosh [--hex] [--strict] [--lib PATH] [-I DIR] [--echo] SCRIPT
 //   kavrosh [--lib PATH] [-I DIR] --doc FILE.md
+//   kavrosh [--hex] [--strict] [--lib PATH] [-I DIR]
+//
+// Without a script or expression it reads statements from standard input one
+// line at a time, as FoxPro's Command window takes them, with a prompt when
+// the input is a terminal: variables, bit maps and open handles stay from
+// line to line, an error is shown and the next line read, and QUIT or the end
+// of the input ends it.
 //
 // Handles the library leaves allocated are held from line to line, as bit
 // maps live in them. With --strict only the bit maps' are: a handle left by
 // any other call is reported as a leak right after that call, and the run
 // fails.
 //
-// Every value is printed with its type: C(n) "bytes", N 1.00 (width 20),
+// Every value is printed with its type: C(n) "text" (with \\ \" \t \r \n
+// escaped) or, when any byte is not printable, C(n) 0h0102FF, N 1.00 (width 20),
 // I 258 (width 5), L .T., D 1980-01-02, T 1980-01-02 23:59:00, X .NULL.
 // In a script, "? expr" prints the value; any other line runs as a command;
 // "#INCLUDE kavro.h" reads the library's constants (looked for beside the
@@ -23,6 +31,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -36,7 +45,8 @@ namespace {
 
 void usage() {
     std::fprintf(stderr,
-                 "usage: kavrosh [--hex] [--strict] [--lib PATH] [-I DIR] (-e EXPR ... | [--echo] SCRIPT | --doc FILE.md)\n");
+                 "usage: kavrosh [--hex] [--strict] [--lib PATH] [-I DIR] [-e EXPR ... | [--echo] SCRIPT | --doc FILE.md]\n"
+                 "       without a script: statements from standard input, a line at a time\n");
 }
 
 void print(const std::string& text) {
@@ -87,10 +97,7 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    if (exprs.empty() && script.empty()) {
-        usage();
-        return 2;
-    }
+    const bool interactive = exprs.empty() && script.empty();
 
     int failures = 0;
     try {
@@ -116,6 +123,10 @@ int main(int argc, char** argv) {
             }
             const size_t slash = script.find_last_of("/\\");
             failures += shell.run(in, slash == std::string::npos ? std::string(".") : script.substr(0, slash));
+        }
+        if (interactive) {
+            if (_isatty(_fileno(stdin))) shell.prompt = "kavro> ";
+            failures += shell.interact(std::cin);
         }
         host.unload();
         if (!host.output.empty()) print(host.output);
