@@ -120,6 +120,17 @@ BOOL CALLBACK propertyCallback(HWND window, LPSTR name, HANDLE data, ULONG_PTR w
 constexpr DWORD kAnimationStyle = WS_CHILD | ACS_CENTER | ACS_TRANSPARENT | ACS_AUTOPLAY;
 constexpr int kAnimationId = 111;
 
+// An animation control that this thread created, as AVI_START does.
+bool isOwnAnimation(HWND window) {
+    if (!IsWindow(window)) return false;
+    DWORD process = 0;
+    if (GetWindowThreadProcessId(window, &process) != GetCurrentThreadId() || process != GetCurrentProcessId())
+        return false;
+    char name[sizeof ANIMATE_CLASSA + 1] = {};
+    return GetClassNameA(window, name, sizeof name) == sizeof ANIMATE_CLASSA - 1 &&
+           lstrcmpiA(name, ANIMATE_CLASSA) == 0;
+}
+
 }  // namespace
 
 // (kind, text, three further texts, default button, escape button) -> the
@@ -233,9 +244,12 @@ void AVI_START(ParamBlock* pb) {
     retInt(handleWord(control), 10);
 }
 
+// (control) -> .T. when the animation control was stopped and destroyed.
+// Only an animation control of the script's own thread is: any other window,
+// the host's main window among them, is let be with .F.
 void AVI_STOP(ParamBlock* pb) {
     const HWND control = windowOf(Args(pb).integer(1));
-    if (!IsWindow(control)) return;
+    if (!isOwnAnimation(control)) return retLogical(false);
     SendMessageA(control, ACM_OPENA, 0, 0);  // closes the clip
-    DestroyWindow(control);
+    retLogical(DestroyWindow(control) != 0);
 }
