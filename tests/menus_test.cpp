@@ -256,6 +256,23 @@ TEST_F(Menus, IdentifierChanges) {
     EXPECT_EQ(textAt(m, 0), "Item");
     EXPECT_EQ(userError("WP_ID", {menuArg(m), Int(-1), Int(0)}), "Item ID must be greater than 0");
     EXPECT_EQ(GetMenuItemID(m, 0), 42u);
+
+    // An item that opens a submenu is identified by the submenu's handle, which
+    // no new number replaces: 901, and the item keeps its submenu, whether the
+    // number is none of a menu or the handle of another one.
+    HMENU sub = menu({"Inner"}), other = menu({"Other"});
+    ok("WP_ADD", {menuArg(m), Str("@Sub"), menuArg(sub)});
+    const int32_t subId = static_cast<int32_t>(reinterpret_cast<uintptr_t>(sub));
+    for (const Value& item : {Int(-2), Int(subId)}) {
+        for (const Value& id : {Int(77), menuArg(other)}) {
+            EXPECT_EQ(error("WP_ID", {menuArg(m), item, id}), 901);
+            EXPECT_EQ(GetSubMenu(m, 1), sub);
+            EXPECT_TRUE(IsMenu(sub));
+            EXPECT_EQ(textAt(m, 1), "Sub");
+        }
+    }
+    EXPECT_EQ(ok("WP_ID", {menuArg(m), Int(-2)}).i, subId);
+    EXPECT_EQ(ok("WP_COUNT", {menuArg(other)}).i, 1);
 }
 
 TEST_F(Menus, MissingItemsGiveNullOrErrorBySwitch) {

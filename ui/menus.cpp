@@ -191,12 +191,10 @@ OwnedMenu buildMenuFromArray(const Args& a, int i) {
             else if (second.v.type == 'N') id = truncateTo32(second.v.real, id);
         }
 
-        const uint32_t length = text.v.length;
-        if (length == UINT32_MAX || !HostSetHandleSize(text.v.handle, length + 1)) fail(err::NoMemory);
+        text.cstr();
         HandleLock lock(text.v.handle);
-        char* p = reinterpret_cast<char*>(lock.data());
-        p[length] = 0;
-        const ItemPrefix prefix = parseItemPrefix(std::string_view(p, length));
+        const char* p = reinterpret_cast<const char*>(lock.data());
+        const ItemPrefix prefix = parseItemPrefix(std::string_view(p, text.v.length));
         AppendMenuA(menu.get(), prefix.flags, id, p + prefix.length);
     }
     return menu;
@@ -321,6 +319,10 @@ void WP_ID(ParamBlock* pb) {
     const uint32_t before = gItem.at.id;
     if (a.has(3)) {
         if (a.integer(3) < 1) failText("Item ID must be greater than 0");
+        // Such an item's identifier is its submenu's handle: a new number
+        // would stand where Windows takes a submenu, destroying the one the
+        // script holds. That is no identifier to change.
+        if (gItem.state & menuflag::Popup) fail(err::BadArgument);
         const std::string text = wholeItemText(gItem.menu, gItem.at);
         ModifyMenuA(gItem.menu, gItem.at.value, gItem.at.mode | stateFlags(gItem.state),
                     static_cast<UINT_PTR>(static_cast<uint32_t>(a.integer(3))), text.c_str());
