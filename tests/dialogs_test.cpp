@@ -534,6 +534,10 @@ TEST_F(Animation, NoParentNoControlAndAMissingClipDoesNotPlay) {
     EXPECT_EQ(describe(ok("AVI_STOP", {Int(0x7FFF0)})), describe(Bool(false)));
 
     TestWindow parent("avi parent", AnimationParent::proc);
+    // A clip name no file can have, too long or holding CHR(0), is refused before any control is made.
+    for (const std::string& name : {std::string(260, 'x'), std::string(32767, 'x'), clip_ + std::string(1, '\0')})
+        EXPECT_EQ(error("AVI_START", {handleArg(parent.get()), Str(name), Int(0), Int(0), Int(8), Int(8)}), 901);
+    EXPECT_EQ(GetWindow(parent.get(), GW_CHILD), nullptr);
     const Value v = ok("AVI_START", {handleArg(parent.get()), Str(dir_ + "none.avi"), Int(0), Int(0), Int(8), Int(8)});
     EXPECT_TRUE(IsWindow(windowOf(v)));
     pumpMessages(100);

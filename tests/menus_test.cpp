@@ -228,6 +228,19 @@ TEST_F(Menus, TextWithAndWithoutThePrefixSwitch) {
     ok("WP_TEXT", {menuArg(m), Int(-2), Str("Renamed")});
     EXPECT_EQ(GetSubMenu(m, 1), sub);
     EXPECT_EQ(textAt(m, 1), "Renamed");
+    // With the prefix switch too: whether an item opens a submenu goes with the
+    // item, not with "@" in the text. The script's submenu stays whole, and a
+    // command whose identifier happens to be a menu's handle opens no menu.
+    ok("WP_TEXT", {menuArg(m), Int(-2), Str("*Plain"), Bool(true)});
+    EXPECT_EQ(GetSubMenu(m, 1), sub);
+    EXPECT_TRUE(IsMenu(sub));
+    EXPECT_EQ(textAt(m, 1), "Plain");
+    EXPECT_TRUE(stateAt(m, 1) & MF_CHECKED);
+    HMENU stray = menu({"s"});
+    ok("WP_ADD", {menuArg(m), Str("Command"), menuArg(stray)});
+    ok("WP_TEXT", {menuArg(m), Int(-3), Str("@Command"), Bool(true)});
+    EXPECT_EQ(GetSubMenu(m, 2), nullptr);
+    EXPECT_EQ(GetMenuItemID(m, 2), static_cast<UINT>(reinterpret_cast<uintptr_t>(stray)));
 }
 
 TEST_F(Menus, LongTextsAreCutToWhatTheItemFunctionsReadBack) {
@@ -340,6 +353,14 @@ TEST_F(MenuArrays, BadArraysLeaveNoMenuBehind) {
     host().failNextLoad(31);
     EXPECT_EQ(error("WP_CREATE", {Ref("MIXED")}), 31);
     EXPECT_TRUE(noMenuLeft());
+
+    // A submenu the script put in the array is the script's: a failed build leaves it.
+    HMENU sub = menuOf(ok("WP_CREATE"));
+    host().setElement("MIXED", 1, 1, Str("@Sub"));
+    host().setElement("MIXED", 1, 2, menuArg(sub));
+    host().setElement("MIXED", 3, 1, Int(7));
+    EXPECT_EQ(error("WP_CREATE", {Ref("MIXED")}), 901);
+    EXPECT_TRUE(IsMenu(sub));
 }
 
 // ---- the menu shown ----
@@ -414,6 +435,16 @@ TEST_F(PopupMenus, AMenuArrayIsShownAtTheMouseAndDestroyed) {
     EXPECT_EQ(pop(escape, {Ref("CHOICES")}).i, 0);
     EXPECT_TRUE(noMenuLeft());
     EXPECT_EQ(CreatedMenus::made.size(), 3u);
+
+    // A submenu the script put in the array outlives the menu shown.
+    HMENU sub = menuOf(ok("WP_CREATE"));
+    ok("WP_ADD", {menuArg(sub), Str("Inner")});
+    host().setElement("CHOICES", 2, 1, Str("@More"));
+    host().setElement("CHOICES", 2, 2, menuArg(sub));
+    MenuUser more{{VK_ESCAPE}};
+    EXPECT_EQ(pop(more, {Ref("CHOICES")}).i, 0);
+    EXPECT_TRUE(IsMenu(sub));
+    EXPECT_EQ(GetMenuItemCount(sub), 1);
 }
 
 }  // namespace

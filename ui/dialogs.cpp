@@ -223,9 +223,10 @@ void U_ENUMPROP(ParamBlock* pb) {
 }
 
 // (parent, clip file, x, y, width, height) -> the animation control, 0 when
-// the parent is not a window.
+// the parent is not a window. A clip name no file can have raises 901.
 void AVI_START(ParamBlock* pb) {
     Args a(pb);
+    const char* clip = a.path(2);
     const HWND parent = windowOf(a.integer(1));
     if (!IsWindow(parent)) {
         retInt(0, 10);
@@ -238,7 +239,7 @@ void AVI_START(ParamBlock* pb) {
                                          static_cast<HINSTANCE>(ModuleHandle), nullptr);
     if (control) {
         SetWindowPos(control, HWND_TOP, a.integer(3), a.integer(4), a.integer(5), a.integer(6), 0);
-        SendMessageA(control, ACM_OPENA, 0, reinterpret_cast<LPARAM>(a.cstr(2)));  // auto-play starts the clip
+        SendMessageA(control, ACM_OPENA, 0, reinterpret_cast<LPARAM>(clip));  // auto-play starts the clip
         ShowWindow(control, SW_SHOW);
     }
     retInt(handleWord(control), 10);

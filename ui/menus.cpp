@@ -37,7 +37,9 @@ HMENU menuOf(uint32_t v) { return reinterpret_cast<HMENU>(static_cast<uintptr_t>
 int32_t handleWord(const void* h) { return static_cast<int32_t>(reinterpret_cast<uintptr_t>(h)); }
 
 // A menu destroyed when it goes out of scope unless released: a menu being
-// built or shown for one call never outlives it, whatever ends the call.
+// built or shown for one call never outlives it, whatever ends the call. The
+// submenus its items open are the script's own (handles it put in the menu
+// array): they are detached first and outlive it.
 class OwnedMenu {
 public:
     OwnedMenu() = default;
@@ -53,7 +55,11 @@ public:
     HMENU get() const { return h_; }
     HMENU release() { return std::exchange(h_, nullptr); }
     void reset(HMENU h = nullptr) {
-        if (h_) DestroyMenu(h_);
+        if (h_) {
+            for (int pos = GetMenuItemCount(h_) - 1; pos >= 0; --pos)
+                if (GetSubMenu(h_, pos)) RemoveMenu(h_, static_cast<UINT>(pos), MF_BYPOSITION);
+            DestroyMenu(h_);
+        }
         h_ = h;
     }
 
@@ -342,8 +348,12 @@ void WP_TEXT(ParamBlock* pb) {
         UINT flags = stateFlags(gItem.state);
         const char* proper = text.get();
         if (a.has(4)) {
+            // Whether the item opens a submenu stays as it is: the identifier
+            // passed back is a submenu's handle exactly when it does, and a
+            // change either way would destroy the script's submenu or attach
+            // whatever menu a command's number happens to name.
             const ItemPrefix prefix = parseItemPrefix(proper);
-            flags = prefix.flags;
+            flags = (prefix.flags & ~menuflag::Popup) | (gItem.state & menuflag::Popup);
             proper += prefix.length;
         }
         const std::string cut(proper, strnlen(proper, kTextBuffer - 1));
