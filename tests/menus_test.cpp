@@ -241,6 +241,17 @@ TEST_F(Menus, TextWithAndWithoutThePrefixSwitch) {
     ok("WP_TEXT", {menuArg(m), Int(-3), Str("@Command"), Bool(true)});
     EXPECT_EQ(GetSubMenu(m, 2), nullptr);
     EXPECT_EQ(GetMenuItemID(m, 2), static_cast<UINT>(reinterpret_cast<uintptr_t>(stray)));
+
+    // A new text makes an owner-drawn item a text item; the text's address does not replace its owner's data.
+    AppendMenuA(m, MF_OWNERDRAW, 70, reinterpret_cast<LPCSTR>(0x5A5A));
+    EXPECT_EQ(ok("WP_TEXT", {menuArg(m), Int(70), Str("Drawn")}).str, "");
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_DATA;
+    ASSERT_TRUE(GetMenuItemInfoA(m, 3, TRUE, &info));
+    EXPECT_FALSE(info.fType & MFT_OWNERDRAW);
+    EXPECT_EQ(info.dwItemData, 0x5A5Au);
+    EXPECT_EQ(textAt(m, 3), "Drawn");
 }
 
 TEST_F(Menus, LongTextsAreCutToWhatTheItemFunctionsReadBack) {
@@ -286,6 +297,17 @@ TEST_F(Menus, IdentifierChanges) {
     }
     EXPECT_EQ(ok("WP_ID", {menuArg(m), Int(-2)}).i, subId);
     EXPECT_EQ(ok("WP_COUNT", {menuArg(other)}).i, 1);
+
+    // An owner-drawn item keeps its kind and the data its owner draws it from.
+    AppendMenuA(m, MF_OWNERDRAW, 60, reinterpret_cast<LPCSTR>(0x5A5A));
+    EXPECT_EQ(ok("WP_ID", {menuArg(m), Int(60), Int(61)}).i, 60);
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_ID | MIIM_DATA | MIIM_FTYPE;
+    ASSERT_TRUE(GetMenuItemInfoA(m, 2, TRUE, &info));
+    EXPECT_EQ(info.wID, 61u);
+    EXPECT_EQ(info.dwItemData, 0x5A5Au);
+    EXPECT_TRUE(info.fType & MFT_OWNERDRAW);
 }
 
 TEST_F(Menus, MissingItemsGiveNullOrErrorBySwitch) {

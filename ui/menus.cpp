@@ -132,18 +132,14 @@ bool resolveItem(const Args& a, Resolve how) {
     return true;
 }
 
-// The item's flags as a modifying call takes them back: for an item that
-// opens a submenu the state's second byte is the submenu's item count, not flags.
-UINT stateFlags(uint32_t state) { return (state & menuflag::Popup) ? (state & 0xFF) : state; }
-
-// The whole text of an item, however long (the record's buffer holds 99 characters).
-std::string wholeItemText(HMENU menu, const ItemAddress& at) {
-    const int n = GetMenuStringA(menu, at.value, nullptr, 0, at.mode);
-    if (n <= 0) return {};
-    std::string text(static_cast<size_t>(n) + 1, '\0');
-    GetMenuStringA(menu, at.value, text.data(), n + 1, at.mode);
-    text.resize(std::strlen(text.c_str()));
-    return text;
+// The item's flags as a call that sets its text takes them back. For an item
+// that opens a submenu the state's second byte is the submenu's item count,
+// not flags; an owner-drawn or bitmap item becomes a text item, since with
+// either flag the text's address would stand for its owner's data or for a
+// bitmap.
+UINT textItemFlags(uint32_t state) {
+    const UINT flags = (state & menuflag::Popup) ? (state & 0xFF) : state;
+    return flags & ~static_cast<UINT>(MF_OWNERDRAW | MF_BITMAP);
 }
 
 // A character argument terminated in place and locked for the scope.
@@ -329,9 +325,12 @@ void WP_ID(ParamBlock* pb) {
         // would stand where Windows takes a submenu, destroying the one the
         // script holds. That is no identifier to change.
         if (gItem.state & menuflag::Popup) fail(err::BadArgument);
-        const std::string text = wholeItemText(gItem.menu, gItem.at);
-        ModifyMenuA(gItem.menu, gItem.at.value, gItem.at.mode | stateFlags(gItem.state),
-                    static_cast<UINT_PTR>(static_cast<uint32_t>(a.integer(3))), text.c_str());
+        // The identifier alone changes: text, flags, bitmap and owner's data stay.
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_ID;
+        info.wID = static_cast<UINT>(a.integer(3));
+        SetMenuItemInfoA(gItem.menu, gItem.at.value, gItem.at.mode == menuflag::ByPosition, &info);
     }
     retInt(static_cast<int32_t>(before), 10);
 }
@@ -345,7 +344,7 @@ void WP_TEXT(ParamBlock* pb) {
     }
     if (a.has(3)) {
         TextArg text(a, 3);
-        UINT flags = stateFlags(gItem.state);
+        UINT flags = textItemFlags(gItem.state);
         const char* proper = text.get();
         if (a.has(4)) {
             // Whether the item opens a submenu stays as it is: the identifier
