@@ -4,11 +4,37 @@
 
 namespace kv {
 
+namespace {
+
+// A character value's text terminated in place: its handle grows by one byte.
+char* terminate(HostValue& v) {
+    if (v.length == UINT32_MAX || !HostSetHandleSize(v.handle, v.length + 1)) fail(err::NoMemory);
+    char* p = static_cast<char*>(HostHandleToPtr(v.handle));
+    p[v.length] = 0;
+    return p;
+}
+
+}  // namespace
+
 Handle Handle::require(uint32_t size) {
     Handle h = alloc(size);
     if (!h) fail(err::NoMemory);
     return h;
 }
+
+void OwnedValue::giveBack() noexcept {
+    HostValue held = std::exchange(v, HostValue{});
+    if ((held.type == 'C' || held.type == 'H') && held.handle) {
+        HostFreeHandle(held.handle);
+    } else if (held.type == 'O' && std::uncaught_exceptions() == unwinding_) {
+        try {
+            HostReleaseObject(&held);
+        } catch (...) {  // the host refused: the reference is its own to settle
+        }
+    }
+}
+
+char* OwnedValue::cstr() { return terminate(v); }
 
 Bytes OwnedValue::bytes() const {
     if (v.type != 'C' && v.type != 'H') return {};
@@ -24,12 +50,12 @@ Bytes Args::bytes(int i) const {
     return {p, v.length};
 }
 
-char* Args::cstr(int i) const {
-    HostValue& v = value(i);
-    if (v.length == UINT32_MAX || !HostSetHandleSize(v.handle, v.length + 1)) fail(err::NoMemory);
-    char* p = static_cast<char*>(HostHandleToPtr(v.handle));
-    p[v.length] = 0;
-    return p;
+char* Args::cstr(int i) const { return terminate(value(i)); }
+
+char* Args::path(int i) const {
+    if (value(i).length > kMaxPathChars || bytes(i).view().find('\0') != std::string_view::npos)
+        fail(err::BadArgument);
+    return cstr(i);
 }
 
 void Args::readPadded(int i, uint8_t* out, size_t n) const {

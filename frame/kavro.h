@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -17,6 +18,9 @@
 #include "frame/unwind.h"
 
 namespace kv {
+
+// The longest file name the file functions take: a Windows path without its terminator.
+constexpr uint32_t kMaxPathChars = 259;
 
 // Error numbers raised by the library.
 namespace err {
@@ -87,17 +91,27 @@ private:
     MemHandle h_;
 };
 
-// A value the host handed over (HostLoad, HostEvaluate, HostGetProperty):
-// a character value's handle belongs to us and is freed with the value.
+// A value the host handed over (HostLoad, HostEvaluate, HostGetProperty),
+// ours until given back: a character value's handle is freed, and an object
+// value's reference (the host counts one for each object it hands over) is
+// released. That happens when the value goes out of scope, or earlier with
+// giveBack(), which a caller about to raise an error calls first: once the
+// host has answered with an error it takes no further call, so a reference
+// still held while an error unwinds cannot be released any more.
 struct OwnedValue {
     HostValue v{};
     OwnedValue() = default;
     OwnedValue(const OwnedValue&) = delete;
     OwnedValue& operator=(const OwnedValue&) = delete;
-    ~OwnedValue() {
-        if ((v.type == 'C' || v.type == 'H') && v.handle) HostFreeHandle(v.handle);
-    }
+    ~OwnedValue() { giveBack(); }
+    void giveBack() noexcept;
     Bytes bytes() const;
+    // The character value terminated in place (its handle grows by one byte);
+    // raises 182 when the handle cannot grow.
+    char* cstr();
+
+private:
+    int unwinding_ = std::uncaught_exceptions();  // exceptions in flight when the value was made
 };
 
 // Typed access to the parameter block.
@@ -125,6 +139,10 @@ public:
     // Terminates a character argument in place (its handle grows by one byte)
     // and returns the text. Raises 182 when the handle cannot grow.
     char* cstr(int i) const;
+    // A file name argument terminated in place. A name longer than the 259
+    // characters a Windows path holds, or holding a NUL byte (whose text
+    // would name another file), raises 901.
+    char* path(int i) const;
     // The first n bytes of a character argument; bytes past its end read as 0.
     void readPadded(int i, uint8_t* out, size_t n) const;
 

@@ -45,53 +45,34 @@ private:
     T* p_ = nullptr;
 };
 
-// One property read from the object. A character value's handle and an
-// object's reference belong to us and are given back with the value.
+// One property read from the object, given back (a text's handle freed, an
+// object's reference released) when it goes, or before an error is raised.
 class Property {
 public:
-    Property(HostValue* object, const char* name) : code_(HostGetProperty(&v_, object, name)) {}
-    ~Property() { giveBack(); }
-    Property(const Property&) = delete;
-    Property& operator=(const Property&) = delete;
+    Property(HostValue* object, const char* name) : code_(HostGetProperty(&value_.v, object, name)) {
+        if (code_ != 0) value_.v = HostValue{};  // nothing was handed over
+    }
 
     int32_t code() const { return code_; }
     bool read() const { return code_ == 0; }
-    char type() const { return read() ? v_.type : 0; }
-    int32_t integer() const { return v_.integer; }
-    std::string_view text() const {
-        const auto* p = static_cast<const char*>(HostHandleToPtr(v_.handle));
-        return p ? std::string_view(p, v_.length) : std::string_view();
-    }
+    char type() const { return read() ? value_.v.type : 0; }
+    int32_t integer() const { return value_.v.integer; }
+    std::string_view text() const { return value_.bytes().view(); }
     // The text terminated in place (its handle grows by one byte); 182 when it cannot grow.
-    const char* cstr() {
-        if (v_.length == UINT32_MAX || !HostSetHandleSize(v_.handle, v_.length + 1)) fail(err::NoMemory);
-        char* p = static_cast<char*>(HostHandleToPtr(v_.handle));
-        p[v_.length] = 0;
-        return p;
-    }
+    const char* cstr() { return value_.cstr(); }
 
-    // Raising an error: the value is given back first, since the host takes
-    // no further call once it has answered with an error.
     [[noreturn]] void fail(int32_t number) {
-        giveBack();
+        value_.giveBack();
         kv::fail(number);
     }
     [[noreturn]] void failText(const char* message) {
-        giveBack();
+        value_.giveBack();
         kv::failText(message);
     }
 
 private:
-    void giveBack() {
-        if (code_ != 0 || given_) return;
-        given_ = true;
-        if (v_.type == 'C' && v_.handle) HostFreeHandle(v_.handle);
-        if (v_.type == 'O') HostReleaseObject(&v_);
-    }
-
-    HostValue v_{};
+    OwnedValue value_;
     int32_t code_;
-    bool given_ = false;
 };
 
 HostValue* objectArg(const Args& a) {

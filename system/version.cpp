@@ -179,7 +179,7 @@ void U_VER(ParamBlock* pb) {
         if (a.type(2) != 'O') fail(err::BadArgument);  // a variable by reference is no object
         object = &a.value(2);
     }
-    const char* file = a.cstr(1);
+    const char* file = a.path(1);
     Entries entries(object);
     if (!object) entries.createArray();
     retLogical(readVersion(file, entries));

@@ -11,10 +11,12 @@
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hostemu/files.h"
 #include "hostemu/iat.h"
+#include "hostemu/objects.h"
 #include "hostemu/window.h"
 #include "hostemu/ui.h"
 #include "tests/support.h"
@@ -331,7 +333,8 @@ TEST_F(WindowProperties, EveryPropertyReachesTheProcedure) {
 TEST_F(WindowProperties, AnythingButTrueStopsTheWalk) {
     TestWindow w("props");
     for (const char* name : {"p1", "p2", "p3"}) SetPropA(w.get(), name, reinterpret_cast<HANDLE>(1));
-    for (const Value& a : {Bool(false), Int(1), Str("T"), Null('L')}) {
+    // An object answer holds a reference of the host's, given back at once.
+    for (const Value& a : {Bool(false), Int(1), Str("T"), Null('L'), newObject(host(), "answer")}) {
         calls_.clear();
         answer_ = a;
         EXPECT_EQ(ok("U_ENUMPROP", {handleArg(w.get()), Str("SEEPROP")}).i, 0) << describe(a);
@@ -486,24 +489,60 @@ TEST_F(Animation, ARealControlPlaysTheClipUntilStopped) {
     pumpMessages(150);
     EXPECT_TRUE(AnimationParent::saw(ACN_START));  // the clip opened and plays
 
-    EXPECT_EQ(ok("AVI_STOP", {v}), Bool(true));  // no result of its own
+    EXPECT_EQ(describe(ok("AVI_STOP", {v})), describe(Bool(true)));
     EXPECT_FALSE(IsWindow(control));
     pumpMessages(50);
     EXPECT_TRUE(AnimationParent::saw(ACN_STOP));
 }
 
+// Only an animation control of the script's own thread is stopped: the host's
+// main window, a plain window, another kind of control and another thread's
+// animation control are let be, with .F.
+TEST_F(Animation, StopLeavesEveryOtherWindowAlone) {
+    TestWindow parent("avi parent", AnimationParent::proc);
+    const HWND button = CreateWindowExA(0, "BUTTON", "b", WS_CHILD, 0, 0, 8, 8, parent.get(), nullptr,
+                                        GetModuleHandleA(nullptr), nullptr);
+    HWND foreign = nullptr;
+    DWORD foreignThread = 0;
+    const HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread other([&] {
+        const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_ANIMATE_CLASS};
+        InitCommonControlsEx(&classes);
+        foreign = CreateWindowExA(0, ANIMATE_CLASSA, nullptr, WS_POPUP, 0, 0, 8, 8, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+        foreignThread = GetCurrentThreadId();
+        MSG m;
+        PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE);  // the queue the quit is posted to
+        SetEvent(made);
+        while (GetMessageA(&m, nullptr, 0, 0) > 0) DispatchMessageA(&m);
+        DestroyWindow(foreign);
+    });
+    ASSERT_EQ(WaitForSingleObject(made, 10000), WAIT_OBJECT_0);
+    CloseHandle(made);
+    for (HWND w : {mainWindow(host()), parent.get(), button, foreign}) {
+        EXPECT_EQ(describe(ok("AVI_STOP", {handleArg(w)})), describe(Bool(false)));
+        EXPECT_TRUE(IsWindow(w));
+    }
+    PostThreadMessageA(foreignThread, WM_QUIT, 0, 0);
+    other.join();
+}
+
 TEST_F(Animation, NoParentNoControlAndAMissingClipDoesNotPlay) {
     EXPECT_EQ(ok("AVI_START", {Int(0), Str(clip_), Int(0), Int(0), Int(10), Int(10)}).i, 0);
     EXPECT_EQ(ok("AVI_START", {Int(0x7FFF0), Str(clip_), Int(0), Int(0), Int(10), Int(10)}).i, 0);
-    ok("AVI_STOP", {Int(0)});
-    ok("AVI_STOP", {Int(0x7FFF0)});
+    EXPECT_EQ(describe(ok("AVI_STOP", {Int(0)})), describe(Bool(false)));
+    EXPECT_EQ(describe(ok("AVI_STOP", {Int(0x7FFF0)})), describe(Bool(false)));
 
     TestWindow parent("avi parent", AnimationParent::proc);
+    // A clip name no file can have, too long or holding CHR(0), is refused before any control is made.
+    for (const std::string& name : {std::string(260, 'x'), std::string(32767, 'x'), clip_ + std::string(1, '\0')})
+        EXPECT_EQ(error("AVI_START", {handleArg(parent.get()), Str(name), Int(0), Int(0), Int(8), Int(8)}), 901);
+    EXPECT_EQ(GetWindow(parent.get(), GW_CHILD), nullptr);
     const Value v = ok("AVI_START", {handleArg(parent.get()), Str(dir_ + "none.avi"), Int(0), Int(0), Int(8), Int(8)});
     EXPECT_TRUE(IsWindow(windowOf(v)));
     pumpMessages(100);
     EXPECT_FALSE(AnimationParent::saw(ACN_START));
-    ok("AVI_STOP", {v});
+    EXPECT_EQ(describe(ok("AVI_STOP", {v})), describe(Bool(true)));
     EXPECT_FALSE(IsWindow(windowOf(v)));
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hostemu/iat.h"
+#include "hostemu/objects.h"
 #include "hostemu/window.h"
 #include "tests/support.h"
 #include "ui/hookrules.h"
@@ -163,6 +164,8 @@ TEST_F(Hooks, AnswersSetDefaultProcessingAfterCallAndResult) {
     answers("ONASK", Num(4 * 9));  // a whole number the host keeps as numeric
     EXPECT_EQ(host().send(w, kAsk), 9);
     answers("ONASK", Str("neither"));  // nothing changes: processed
+    EXPECT_EQ(host().send(w, kAsk), kAskAnswer);
+    answers("ONASK", newObject(host(), "answer"));  // likewise, and its reference is given back
     EXPECT_EQ(host().send(w, kAsk), kAskAnswer);
 
     // The after call sees the result of default processing and may replace it.

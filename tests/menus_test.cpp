@@ -228,6 +228,30 @@ TEST_F(Menus, TextWithAndWithoutThePrefixSwitch) {
     ok("WP_TEXT", {menuArg(m), Int(-2), Str("Renamed")});
     EXPECT_EQ(GetSubMenu(m, 1), sub);
     EXPECT_EQ(textAt(m, 1), "Renamed");
+    // With the prefix switch too: whether an item opens a submenu goes with the
+    // item, not with "@" in the text. The script's submenu stays whole, and a
+    // command whose identifier happens to be a menu's handle opens no menu.
+    ok("WP_TEXT", {menuArg(m), Int(-2), Str("*Plain"), Bool(true)});
+    EXPECT_EQ(GetSubMenu(m, 1), sub);
+    EXPECT_TRUE(IsMenu(sub));
+    EXPECT_EQ(textAt(m, 1), "Plain");
+    EXPECT_TRUE(stateAt(m, 1) & MF_CHECKED);
+    HMENU stray = menu({"s"});
+    ok("WP_ADD", {menuArg(m), Str("Command"), menuArg(stray)});
+    ok("WP_TEXT", {menuArg(m), Int(-3), Str("@Command"), Bool(true)});
+    EXPECT_EQ(GetSubMenu(m, 2), nullptr);
+    EXPECT_EQ(GetMenuItemID(m, 2), static_cast<UINT>(reinterpret_cast<uintptr_t>(stray)));
+
+    // A new text makes an owner-drawn item a text item; the text's address does not replace its owner's data.
+    AppendMenuA(m, MF_OWNERDRAW, 70, reinterpret_cast<LPCSTR>(0x5A5A));
+    EXPECT_EQ(ok("WP_TEXT", {menuArg(m), Int(70), Str("Drawn")}).str, "");
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_DATA;
+    ASSERT_TRUE(GetMenuItemInfoA(m, 3, TRUE, &info));
+    EXPECT_FALSE(info.fType & MFT_OWNERDRAW);
+    EXPECT_EQ(info.dwItemData, 0x5A5Au);
+    EXPECT_EQ(textAt(m, 3), "Drawn");
 }
 
 TEST_F(Menus, LongTextsAreCutToWhatTheItemFunctionsReadBack) {
@@ -256,6 +280,34 @@ TEST_F(Menus, IdentifierChanges) {
     EXPECT_EQ(textAt(m, 0), "Item");
     EXPECT_EQ(userError("WP_ID", {menuArg(m), Int(-1), Int(0)}), "Item ID must be greater than 0");
     EXPECT_EQ(GetMenuItemID(m, 0), 42u);
+
+    // An item that opens a submenu is identified by the submenu's handle, which
+    // no new number replaces: 901, and the item keeps its submenu, whether the
+    // number is none of a menu or the handle of another one.
+    HMENU sub = menu({"Inner"}), other = menu({"Other"});
+    ok("WP_ADD", {menuArg(m), Str("@Sub"), menuArg(sub)});
+    const int32_t subId = static_cast<int32_t>(reinterpret_cast<uintptr_t>(sub));
+    for (const Value& item : {Int(-2), Int(subId)}) {
+        for (const Value& id : {Int(77), menuArg(other)}) {
+            EXPECT_EQ(error("WP_ID", {menuArg(m), item, id}), 901);
+            EXPECT_EQ(GetSubMenu(m, 1), sub);
+            EXPECT_TRUE(IsMenu(sub));
+            EXPECT_EQ(textAt(m, 1), "Sub");
+        }
+    }
+    EXPECT_EQ(ok("WP_ID", {menuArg(m), Int(-2)}).i, subId);
+    EXPECT_EQ(ok("WP_COUNT", {menuArg(other)}).i, 1);
+
+    // An owner-drawn item keeps its kind and the data its owner draws it from.
+    AppendMenuA(m, MF_OWNERDRAW, 60, reinterpret_cast<LPCSTR>(0x5A5A));
+    EXPECT_EQ(ok("WP_ID", {menuArg(m), Int(60), Int(61)}).i, 60);
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_ID | MIIM_DATA | MIIM_FTYPE;
+    ASSERT_TRUE(GetMenuItemInfoA(m, 2, TRUE, &info));
+    EXPECT_EQ(info.wID, 61u);
+    EXPECT_EQ(info.dwItemData, 0x5A5Au);
+    EXPECT_TRUE(info.fType & MFT_OWNERDRAW);
 }
 
 TEST_F(Menus, MissingItemsGiveNullOrErrorBySwitch) {
@@ -323,6 +375,14 @@ TEST_F(MenuArrays, BadArraysLeaveNoMenuBehind) {
     host().failNextLoad(31);
     EXPECT_EQ(error("WP_CREATE", {Ref("MIXED")}), 31);
     EXPECT_TRUE(noMenuLeft());
+
+    // A submenu the script put in the array is the script's: a failed build leaves it.
+    HMENU sub = menuOf(ok("WP_CREATE"));
+    host().setElement("MIXED", 1, 1, Str("@Sub"));
+    host().setElement("MIXED", 1, 2, menuArg(sub));
+    host().setElement("MIXED", 3, 1, Int(7));
+    EXPECT_EQ(error("WP_CREATE", {Ref("MIXED")}), 901);
+    EXPECT_TRUE(IsMenu(sub));
 }
 
 // ---- the menu shown ----
@@ -397,6 +457,16 @@ TEST_F(PopupMenus, AMenuArrayIsShownAtTheMouseAndDestroyed) {
     EXPECT_EQ(pop(escape, {Ref("CHOICES")}).i, 0);
     EXPECT_TRUE(noMenuLeft());
     EXPECT_EQ(CreatedMenus::made.size(), 3u);
+
+    // A submenu the script put in the array outlives the menu shown.
+    HMENU sub = menuOf(ok("WP_CREATE"));
+    ok("WP_ADD", {menuArg(sub), Str("Inner")});
+    host().setElement("CHOICES", 2, 1, Str("@More"));
+    host().setElement("CHOICES", 2, 2, menuArg(sub));
+    MenuUser more{{VK_ESCAPE}};
+    EXPECT_EQ(pop(more, {Ref("CHOICES")}).i, 0);
+    EXPECT_TRUE(IsMenu(sub));
+    EXPECT_EQ(GetMenuItemCount(sub), 1);
 }
 
 }  // namespace

@@ -120,6 +120,17 @@ BOOL CALLBACK propertyCallback(HWND window, LPSTR name, HANDLE data, ULONG_PTR w
 constexpr DWORD kAnimationStyle = WS_CHILD | ACS_CENTER | ACS_TRANSPARENT | ACS_AUTOPLAY;
 constexpr int kAnimationId = 111;
 
+// An animation control that this thread created, as AVI_START does.
+bool isOwnAnimation(HWND window) {
+    if (!IsWindow(window)) return false;
+    DWORD process = 0;
+    if (GetWindowThreadProcessId(window, &process) != GetCurrentThreadId() || process != GetCurrentProcessId())
+        return false;
+    char name[sizeof ANIMATE_CLASSA + 1] = {};
+    return GetClassNameA(window, name, sizeof name) == sizeof ANIMATE_CLASSA - 1 &&
+           lstrcmpiA(name, ANIMATE_CLASSA) == 0;
+}
+
 }  // namespace
 
 // (kind, text, three further texts, default button, escape button) -> the
@@ -212,9 +223,10 @@ void U_ENUMPROP(ParamBlock* pb) {
 }
 
 // (parent, clip file, x, y, width, height) -> the animation control, 0 when
-// the parent is not a window.
+// the parent is not a window. A clip name no file can have raises 901.
 void AVI_START(ParamBlock* pb) {
     Args a(pb);
+    const char* clip = a.path(2);
     const HWND parent = windowOf(a.integer(1));
     if (!IsWindow(parent)) {
         retInt(0, 10);
@@ -227,15 +239,18 @@ void AVI_START(ParamBlock* pb) {
                                          static_cast<HINSTANCE>(ModuleHandle), nullptr);
     if (control) {
         SetWindowPos(control, HWND_TOP, a.integer(3), a.integer(4), a.integer(5), a.integer(6), 0);
-        SendMessageA(control, ACM_OPENA, 0, reinterpret_cast<LPARAM>(a.cstr(2)));  // auto-play starts the clip
+        SendMessageA(control, ACM_OPENA, 0, reinterpret_cast<LPARAM>(clip));  // auto-play starts the clip
         ShowWindow(control, SW_SHOW);
     }
     retInt(handleWord(control), 10);
 }
 
+// (control) -> .T. when the animation control was stopped and destroyed.
+// Only an animation control of the script's own thread is: any other window,
+// the host's main window among them, is let be with .F.
 void AVI_STOP(ParamBlock* pb) {
     const HWND control = windowOf(Args(pb).integer(1));
-    if (!IsWindow(control)) return;
+    if (!isOwnAnimation(control)) return retLogical(false);
     SendMessageA(control, ACM_OPENA, 0, 0);  // closes the clip
-    DestroyWindow(control);
+    retLogical(DestroyWindow(control) != 0);
 }

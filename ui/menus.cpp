@@ -37,7 +37,9 @@ HMENU menuOf(uint32_t v) { return reinterpret_cast<HMENU>(static_cast<uintptr_t>
 int32_t handleWord(const void* h) { return static_cast<int32_t>(reinterpret_cast<uintptr_t>(h)); }
 
 // A menu destroyed when it goes out of scope unless released: a menu being
-// built or shown for one call never outlives it, whatever ends the call.
+// built or shown for one call never outlives it, whatever ends the call. The
+// submenus its items open are the script's own (handles it put in the menu
+// array): they are detached first and outlive it.
 class OwnedMenu {
 public:
     OwnedMenu() = default;
@@ -53,7 +55,11 @@ public:
     HMENU get() const { return h_; }
     HMENU release() { return std::exchange(h_, nullptr); }
     void reset(HMENU h = nullptr) {
-        if (h_) DestroyMenu(h_);
+        if (h_) {
+            for (int pos = GetMenuItemCount(h_) - 1; pos >= 0; --pos)
+                if (GetSubMenu(h_, pos)) RemoveMenu(h_, static_cast<UINT>(pos), MF_BYPOSITION);
+            DestroyMenu(h_);
+        }
         h_ = h;
     }
 
@@ -126,18 +132,14 @@ bool resolveItem(const Args& a, Resolve how) {
     return true;
 }
 
-// The item's flags as a modifying call takes them back: for an item that
-// opens a submenu the state's second byte is the submenu's item count, not flags.
-UINT stateFlags(uint32_t state) { return (state & menuflag::Popup) ? (state & 0xFF) : state; }
-
-// The whole text of an item, however long (the record's buffer holds 99 characters).
-std::string wholeItemText(HMENU menu, const ItemAddress& at) {
-    const int n = GetMenuStringA(menu, at.value, nullptr, 0, at.mode);
-    if (n <= 0) return {};
-    std::string text(static_cast<size_t>(n) + 1, '\0');
-    GetMenuStringA(menu, at.value, text.data(), n + 1, at.mode);
-    text.resize(std::strlen(text.c_str()));
-    return text;
+// The item's flags as a call that sets its text takes them back. For an item
+// that opens a submenu the state's second byte is the submenu's item count,
+// not flags; an owner-drawn or bitmap item becomes a text item, since with
+// either flag the text's address would stand for its owner's data or for a
+// bitmap.
+UINT textItemFlags(uint32_t state) {
+    const UINT flags = (state & menuflag::Popup) ? (state & 0xFF) : state;
+    return flags & ~static_cast<UINT>(MF_OWNERDRAW | MF_BITMAP);
 }
 
 // A character argument terminated in place and locked for the scope.
@@ -191,12 +193,10 @@ OwnedMenu buildMenuFromArray(const Args& a, int i) {
             else if (second.v.type == 'N') id = truncateTo32(second.v.real, id);
         }
 
-        const uint32_t length = text.v.length;
-        if (length == UINT32_MAX || !HostSetHandleSize(text.v.handle, length + 1)) fail(err::NoMemory);
+        text.cstr();
         HandleLock lock(text.v.handle);
-        char* p = reinterpret_cast<char*>(lock.data());
-        p[length] = 0;
-        const ItemPrefix prefix = parseItemPrefix(std::string_view(p, length));
+        const char* p = reinterpret_cast<const char*>(lock.data());
+        const ItemPrefix prefix = parseItemPrefix(std::string_view(p, text.v.length));
         AppendMenuA(menu.get(), prefix.flags, id, p + prefix.length);
     }
     return menu;
@@ -321,9 +321,16 @@ void WP_ID(ParamBlock* pb) {
     const uint32_t before = gItem.at.id;
     if (a.has(3)) {
         if (a.integer(3) < 1) failText("Item ID must be greater than 0");
-        const std::string text = wholeItemText(gItem.menu, gItem.at);
-        ModifyMenuA(gItem.menu, gItem.at.value, gItem.at.mode | stateFlags(gItem.state),
-                    static_cast<UINT_PTR>(static_cast<uint32_t>(a.integer(3))), text.c_str());
+        // Such an item's identifier is its submenu's handle: a new number
+        // would stand where Windows takes a submenu, destroying the one the
+        // script holds. That is no identifier to change.
+        if (gItem.state & menuflag::Popup) fail(err::BadArgument);
+        // The identifier alone changes: text, flags, bitmap and owner's data stay.
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_ID;
+        info.wID = static_cast<UINT>(a.integer(3));
+        SetMenuItemInfoA(gItem.menu, gItem.at.value, gItem.at.mode == menuflag::ByPosition, &info);
     }
     retInt(static_cast<int32_t>(before), 10);
 }
@@ -337,11 +344,15 @@ void WP_TEXT(ParamBlock* pb) {
     }
     if (a.has(3)) {
         TextArg text(a, 3);
-        UINT flags = stateFlags(gItem.state);
+        UINT flags = textItemFlags(gItem.state);
         const char* proper = text.get();
         if (a.has(4)) {
+            // Whether the item opens a submenu stays as it is: the identifier
+            // passed back is a submenu's handle exactly when it does, and a
+            // change either way would destroy the script's submenu or attach
+            // whatever menu a command's number happens to name.
             const ItemPrefix prefix = parseItemPrefix(proper);
-            flags = prefix.flags;
+            flags = (prefix.flags & ~menuflag::Popup) | (gItem.state & menuflag::Popup);
             proper += prefix.length;
         }
         const std::string cut(proper, strnlen(proper, kTextBuffer - 1));
