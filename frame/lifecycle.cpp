@@ -94,14 +94,14 @@ void OnUnload(ParamBlock*) {
     gPhase = kv::lifecycle::Phase::Unloading;  // nothing new is installed from here on
     shared::decrement(shared::LoadCount);
     shared::countUnload();
-    step("worker", StopWorker);                 // the worker thread ends, or is left to end on its own
-    step("bit maps", FreeAllBitMaps);           // every bit map's memory goes back to the host
-    step("timer", StopCommandTimer);            // no command runs any more
-    step("file runs", waitForFileRuns);         // bulk file runs finish first
-    step("hooked windows", ReleaseHookedWindows);  // hooked windows and the tray window run their class procedures again
-    step("tray", ReleaseTray);                  // and the tray icon goes
-    step("keyboard hook", RemoveKeyboardHook);  // with its polling routine
-    step("quit watcher", StopQuitWatcher);      // the forced-quit watcher ends before the library goes
+    step("worker", StopWorker);                    // the worker thread ends, or is left to end on its own
+    step("bit maps", FreeAllBitMaps);              // every bit map's memory goes back to the host
+    step("timer", StopCommandTimer);               // no command runs any more
+    step("file runs", waitForFileRuns);            // bulk file runs finish first
+    step("hooked windows", ReleaseHookedWindows);  // hooked windows and the tray window: their class procedures
+    step("tray", ReleaseTray);                     // and the tray icon goes
+    step("keyboard hook", RemoveKeyboardHook);     // with its polling routine
+    step("quit watcher", StopQuitWatcher);         // the forced-quit watcher ends before the library goes
     step("what is left", removeWhatIsLeft);
     gPhase = kv::lifecycle::Phase::Unloaded;
 }

@@ -210,7 +210,11 @@ bool inChain(HWND hwnd) { return std::find(gChained.begin(), gChained.end(), hwn
 
 bool subclassWindow(HWND hwnd) {
     // Already there, outermost or under another subclass: messages reach it.
-    if (inChain(hwnd) || hookedByUs(hwnd)) return true;
+    // A window back on its class's procedure has lost the library's.
+    if (hookedByUs(hwnd)) return true;
+    const auto classWord = static_cast<LONG_PTR>(GetClassLongPtrA(hwnd, GCLP_WNDPROC));
+    if (inChain(hwnd) && GetWindowLongPtrA(hwnd, GWLP_WNDPROC) != classWord) return true;
+    forget(hwnd);
     SetLastError(0);
     if (SetWindowLongPtrA(hwnd, GWLP_WNDPROC, procWord(HookWindowProc)) == 0 && GetLastError() != 0) return false;
     std::erase_if(gChained, [](HWND w) { return !IsWindow(w); });
