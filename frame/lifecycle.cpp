@@ -2,10 +2,17 @@
 // from here, in a fixed order. A step runs only for a family the library has.
 #include "frame/lifecycle.h"
 
+#include <windows.h>
+
+#include <cstdio>
+
 #include "bits/bitmap.h"
 #include "calendar/calendar.h"
+#include "frame/kavro.h"
 #include "frame/shared.h"
 #include "frame/state.h"
+#include "frame/trace.h"
+#include "frame/unwind.h"
 #include "frame/worker.h"
 #include "system/disks.h"
 #include "system/quit.h"
@@ -13,7 +20,68 @@
 #include "ui/hooks.h"
 #include "ui/objects.h"
 
+namespace {
+
+kv::lifecycle::Phase gPhase = kv::lifecycle::Phase::Loaded;
+bool gHostRefused = false;
+bool gPinned = false;
+const char kInsideLibrary = 0;  // an address inside the library's image
+
+// One unload step. A step that fails (the host refused one of its calls, or
+// raised an error into it) is traced, and the next step runs all the same.
+void step(const char* name, void (*run)()) {
+    try {
+        run();
+        return;
+    } catch (const kv::Unwind&) {
+        gHostRefused = true;
+    } catch (...) {
+    }
+    char line[96];
+    std::snprintf(line, sizeof line, "unload step failed: %s", name);
+    DebugTrace(line);
+}
+
+// The host's wait paces the loop; a host that has refused a call already is
+// not asked again, and a run still going holds the library mapped itself.
+void waitForFileRuns() {
+    if (!gHostRefused) WaitForFileWorkers();
+}
+
+// What the steps above may have left behind, or what a call made during the
+// unload's wait managed to install, goes last.
+void removeWhatIsLeft() {
+    StopCommandTimer();
+    ReleaseHookedWindows();
+    ReleaseTray();
+    RemoveKeyboardHook();
+}
+
+}  // namespace
+
+namespace kv::lifecycle {
+
+Phase phase() { return gPhase; }
+
+void refuseWhileUnloading() {
+    if (gPhase != Phase::Loaded) fail(err::BadArgument);
+}
+
+bool hostRefused() { return gHostRefused; }
+
+void keepMapped() {
+    if (gPinned) return;
+    HMODULE self = nullptr;
+    gPinned = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                 &kInsideLibrary, &self) != 0;
+    DebugTrace("the library stays mapped: something outside still points into it");
+}
+
+}  // namespace kv::lifecycle
+
 void OnLoad(ParamBlock*) {
+    gPhase = kv::lifecycle::Phase::Loaded;
+    gHostRefused = false;
     shared::increment(shared::LoadCount);
     shared::countLoad();
     TakeMainWindow();
@@ -23,14 +91,17 @@ void OnLoad(ParamBlock*) {
 }
 
 void OnUnload(ParamBlock*) {
+    gPhase = kv::lifecycle::Phase::Unloading;  // nothing new is installed from here on
     shared::decrement(shared::LoadCount);
     shared::countUnload();
-    StopWorker();      // the worker thread ends, or is left to end on its own
-    FreeAllBitMaps();  // every bit map's memory goes back to the host
-    StopCommandTimer();  // no command runs any more
-    WaitForFileWorkers();  // bulk file runs finish first
-    ReleaseHookedWindows();  // hooked windows and the tray window run their class procedures again
-    ReleaseTray();           // and the tray icon goes
-    RemoveKeyboardHook();  // with its polling routine
-    StopQuitWatcher();  // the forced-quit watcher ends before the library goes
+    step("worker", StopWorker);                    // the worker thread ends, or is left to end on its own
+    step("bit maps", FreeAllBitMaps);              // every bit map's memory goes back to the host
+    step("timer", StopCommandTimer);               // no command runs any more
+    step("file runs", waitForFileRuns);            // bulk file runs finish first
+    step("hooked windows", ReleaseHookedWindows);  // hooked windows and the tray window: their class procedures
+    step("tray", ReleaseTray);                     // and the tray icon goes
+    step("keyboard hook", RemoveKeyboardHook);     // with its polling routine
+    step("quit watcher", StopQuitWatcher);         // the forced-quit watcher ends before the library goes
+    step("what is left", removeWhatIsLeft);
+    gPhase = kv::lifecycle::Phase::Unloaded;
 }

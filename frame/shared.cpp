@@ -26,6 +26,13 @@ struct LoadTable {
 };
 volatile LoadTable SharedLoads __attribute__((section(".kvshare"), shared)) = {};
 
+// The keyboard hook's installer: its process id and start stamp, 0 for none.
+struct Installer {
+    int32_t process;
+    int32_t stamp;
+};
+volatile Installer SharedHookInstaller __attribute__((section(".kvshare"), shared)) = {};
+
 constexpr int32_t kClearing = -1;
 
 volatile LONG* word(volatile int32_t& v) { return reinterpret_cast<volatile LONG*>(&v); }
@@ -81,6 +88,7 @@ int32_t increment(Slot slot) { return InterlockedIncrement(slotOf(slot)); }
 int32_t decrement(Slot slot) { return InterlockedDecrement(slotOf(slot)); }
 int32_t read(Slot slot) { return InterlockedCompareExchange(slotOf(slot), 0, 0); }
 int32_t exchange(Slot slot, int32_t value) { return InterlockedExchange(slotOf(slot), value); }
+bool replace(Slot slot, int32_t from, int32_t to) { return InterlockedCompareExchange(slotOf(slot), to, from) == from; }
 
 void countLoad() {
     volatile ProcessRow* row = ownRow();
@@ -119,5 +127,26 @@ int32_t liveLoads() {
         total += readWord(r.loads);
     }
     return total;
+}
+
+void claimHook() {
+    writeWord(SharedHookInstaller.stamp, startStamp(GetCurrentProcess()));
+    writeWord(SharedHookInstaller.process, thisProcess());
+}
+
+bool hookInstalledHere() { return readWord(SharedHookInstaller.process) == thisProcess(); }
+
+void releaseHook() {
+    writeWord(SharedData[HookHandle], 0);
+    writeWord(SharedData[HotKeyFlag], 0);
+    writeWord(SharedHookInstaller.stamp, 0);
+    writeWord(SharedHookInstaller.process, 0);
+}
+
+void clearAbandonedHook() {
+    const int32_t installer = readWord(SharedHookInstaller.process);
+    if (installer == 0 || installer == kClearing || installer == thisProcess()) return;
+    if (running(installer, readWord(SharedHookInstaller.stamp))) return;
+    if (swapWord(SharedHookInstaller.process, installer, kClearing)) releaseHook();
 }
 }  // namespace shared

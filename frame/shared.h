@@ -20,6 +20,7 @@ int32_t increment(Slot slot);
 int32_t decrement(Slot slot);
 int32_t read(Slot slot);
 int32_t exchange(Slot slot, int32_t value);  // the value before
+bool replace(Slot slot, int32_t from, int32_t to);  // to, where the slot held from
 
 // Loads by process, in the same shared section: a process that ends without
 // unloading (it crashed, or was killed) leaves its loads behind there, and
@@ -27,4 +28,13 @@ int32_t exchange(Slot slot, int32_t value);  // the value before
 void countLoad();
 void countUnload();
 int32_t liveLoads();
+
+// The process that installed the keyboard hook, in the same section: only
+// it removes the hook. One that ended without removing it left a handle
+// Windows has already taken back; the first process to notice clears the
+// hook's slots.
+void claimHook();
+bool hookInstalledHere();
+void releaseHook();        // the hook's slots and its installer cleared
+void clearAbandonedHook();  // the same, when the installer has ended
 }  // namespace shared

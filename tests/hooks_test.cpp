@@ -6,13 +6,16 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hostemu/iat.h"
 #include "hostemu/objects.h"
 #include "hostemu/window.h"
+#include "tests/peer_support.h"
 #include "tests/support.h"
 #include "ui/hookrules.h"
 
@@ -68,7 +71,70 @@ BOOL WINAPI recordNotify(DWORD op, PNOTIFYICONDATAA data) {
     return TRUE;
 }
 
+// Another party's subclass on top of whatever the window runs, as the host's
+// own event binding makes one: it sees each message, then passes it on.
+std::map<HWND, WNDPROC> gUnder;
+int gForeignSaw = 0;
+LRESULT CALLBACK ForeignProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    gForeignSaw += msg >= WM_USER;
+    return CallWindowProcA(gUnder.at(hwnd), hwnd, msg, wp, lp);
+}
+const LONG_PTR kForeign = reinterpret_cast<LONG_PTR>(&ForeignProc);  // a window procedure as the word Windows keeps
+void subclassOnTop(HWND w) { gUnder[w] = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(w, GWLP_WNDPROC, kForeign)); }
+void takeOff(HWND w) { SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gUnder.at(w))); }
+
+bool runsClassProcedure(HWND w) {
+    return static_cast<uintptr_t>(GetWindowLongPtrA(w, GWLP_WNDPROC)) ==
+           static_cast<uintptr_t>(GetClassLongPtrA(w, GCLP_WNDPROC));
+}
+
+LONG_PTR WINAPI refuseSubclass(HWND, int, LONG_PTR) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return 0;
+}
+#ifdef _WIN64
+constexpr const char* kSetWindowLong = "SetWindowLongPtrA";
+#else
+constexpr const char* kSetWindowLong = "SetWindowLongA";
+#endif
+
 }  // namespace
+
+// The peer of UnloadUnderAForeignSubclassLeavesWorkingChains (started as
+// "--kavro-hook <library> chain"): windows and the tray window subclassed by
+// someone else on top of the library, one of them unbound, then the unload.
+// Exit code 0 when every chain still works; a crash when it reaches code that
+// is gone.
+int runChainPeer(const char* library) {
+    Host::Options o;
+    o.library = library;
+    Host host(o);
+    hostemu::patchImport<decltype(&::Shell_NotifyIconA)>(host.module(), "shell32.dll", "Shell_NotifyIconA",
+                                                          &recordNotify);
+    HWND windows[3];
+    for (HWND& w : windows)
+        w = CreateWindowExA(0, testClass(), "chained", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
+    const auto [unbound, bound, alone] = windows;
+    HWND main = hostemu::mainWindow(host);
+    for (HWND w : windows)
+        if (!host.call("H_WNDPROC", {Int(id(w)), Int(kAsk), Str("P")}).ok()) return 100;
+    if (!host.call("H_TRAYICON", {Int(1), Str("tip"), Str("ONTRAY")}).ok()) return 100;
+    for (HWND w : {unbound, bound, main}) subclassOnTop(w);
+    if (host.call("H_WNDPROC", {Int(id(unbound))}).value.i != ui::kNoSlot) return 101;
+    const HMODULE module = host.module();
+    host.unload();
+    if (GetModuleHandleA(library) != module) return 102;  // gone from under the chains
+    for (HWND w : {unbound, bound, main})
+        if (GetWindowLongPtrA(w, GWLP_WNDPROC) != kForeign) return 103;  // the other subclass stays on top
+    if (!runsClassProcedure(alone)) return 104;
+    for (HWND w : windows)
+        if (SendMessageA(w, kAsk, 0, 0) != kAskAnswer) return 105;
+    SendMessageA(main, 0x806F, 1, WM_LBUTTONDOWN);  // runs no procedure any more
+    if (!host.violations.empty() || gForeignSaw != 3) return 106;
+    for (HWND w : windows) DestroyWindow(w);
+    return 0;
+}
 
 class Hooks : public HostTest {
 protected:
@@ -109,10 +175,7 @@ protected:
     int32_t bind(HWND w, uint32_t msg, const std::string& proc) {
         return ok("H_WNDPROC", {Int(id(w)), Int(static_cast<int32_t>(msg)), Str(proc)}).i;
     }
-    static bool hooked(HWND w) {
-        return static_cast<uintptr_t>(GetWindowLongPtrA(w, GWLP_WNDPROC)) !=
-               static_cast<uintptr_t>(GetClassLongPtrA(w, GCLP_WNDPROC));
-    }
+    static bool hooked(HWND w) { return !runsClassProcedure(w); }
 
     std::vector<HWND> windows_;
 };
@@ -410,7 +473,9 @@ TEST_F(Hooks, UnloadGivesEveryWindowItsClassProcedureBack) {
     ok("H_TRAYICON", {Int(1), Str("tip"), Str("ONTRAY")});
     HWND tray = hostemu::mainWindow(host());
     ASSERT_TRUE(hooked(a) && hooked(b) && hooked(tray));
+    const std::string library = modulePath(host().module());
     host().unload();
+    EXPECT_EQ(GetModuleHandleA(library.c_str()), nullptr);  // nothing kept it mapped
     EXPECT_FALSE(hooked(a));
     EXPECT_FALSE(hooked(b));
     EXPECT_FALSE(hooked(tray));
@@ -422,6 +487,69 @@ TEST_F(Hooks, UnloadGivesEveryWindowItsClassProcedureBack) {
     PostMessageA(tray, 0x806F, 1, WM_LBUTTONDOWN);
     host().pump(50);
     EXPECT_EQ(calls("ONTRAY"), 0);
+}
+
+// Unbinding under another party's subclass leaves that subclass on top and
+// the library's procedure under it, passing messages on; binding again does
+// not tear the other one off.
+TEST_F(Hooks, ForeignSubclassStaysOnTopThroughUnbindAndBind) {
+    HWND w = window();
+    bind(w, kAsk, "P");
+    answers("P", Bool(false));
+    gForeignSaw = 0;
+    subclassOnTop(w);
+    EXPECT_EQ(host().send(w, kAsk), 0);
+    EXPECT_EQ(ok("H_WNDPROC", {Int(id(w))}).i, ui::kNoSlot);
+    EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), kForeign);
+    EXPECT_EQ(host().send(w, kAsk), kAskAnswer);
+    EXPECT_EQ(bind(w, kAsk, "P"), 1);
+    EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), kForeign);
+    EXPECT_EQ(host().send(w, kAsk), 0);
+    EXPECT_EQ(calls("P"), 2);
+    EXPECT_EQ(gForeignSaw, 3);
+    takeOff(w);  // the other party goes: the library's procedure is outermost again
+    EXPECT_EQ(ok("H_WNDPROC", {Int(id(w))}).i, ui::kNoSlot);
+    EXPECT_FALSE(hooked(w));
+}
+
+TEST_F(Hooks, UnloadUnderAForeignSubclassLeavesWorkingChains) {
+    Peer peer("--kavro-hook \"" + modulePath(host().module()) + "\" chain");
+    ASSERT_TRUE(peer.started());
+    EXPECT_EQ(peer.finish(120000), 0u);
+}
+
+// Messages of a window run on its own thread: a window of another thread or
+// process is refused, and so is one Windows would not subclass.
+TEST_F(Hooks, WindowsTheLibraryCannotHookAreRefused) {
+    HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr), done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HWND otherThread = nullptr;
+    std::thread owner([&] {
+        otherThread = CreateWindowExA(0, testClass(), "elsewhere", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                      nullptr, GetModuleHandleA(nullptr), nullptr);
+        SetEvent(made);
+        WaitForSingleObject(done, 10000);
+        DestroyWindow(otherThread);
+    });
+    WaitForSingleObject(made, 10000);
+    HWND otherProcess = GetDesktopWindow();
+    DWORD process = 0;
+    GetWindowThreadProcessId(otherProcess, &process);
+    EXPECT_NE(process, GetCurrentProcessId());
+    for (HWND w : {otherThread, otherProcess}) EXPECT_EQ(error("H_WNDPROC", {Int(id(w)), Int(kAsk), Str("P")}), 901);
+    EXPECT_FALSE(hooked(otherThread));
+    SetEvent(done);
+    owner.join();
+    CloseHandle(made);
+    CloseHandle(done);
+
+    HWND w = window();
+    {
+        auto refused = hostemu::importPatch<decltype(&::SetWindowLongPtrA)>(host().module(), "user32.dll",
+                                                                             kSetWindowLong, &refuseSubclass);
+        EXPECT_EQ(error("H_WNDPROC", {Int(id(w)), Int(kAsk), Str("P")}), 901);
+    }
+    EXPECT_FALSE(hooked(w));
+    EXPECT_EQ(bind(w, kAsk, "P"), 1);  // nothing was bound
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // Load and unload, companion mode, the trace, the shared load count and the
 // KAVRO_ functions, through the real library.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -330,6 +331,74 @@ TEST_F(Lifecycle, LoadCountLeavesOutProcessesThatDied) {
         CloseHandle(p.ready);
         CloseHandle(p.go);
     }
+}
+
+namespace {
+HANDLE gGate = nullptr;  // the background copy waits here until the test opens it
+BOOL WINAPI gatedCopy(LPCSTR from, LPCSTR to, BOOL failIfExists) {
+    WaitForSingleObject(gGate, 20000);
+    return CopyFileA(from, to, failIfExists);
+}
+BOOL WINAPI quietNotify(DWORD, PNOTIFYICONDATAA) { return TRUE; }
+bool runsClassProcedure(HWND w) {
+    return static_cast<uintptr_t>(GetWindowLongPtrA(w, GWLP_WNDPROC)) ==
+           static_cast<uintptr_t>(GetClassLongPtrA(w, GCLP_WNDPROC));
+}
+}  // namespace
+
+// The unload waits for a background file run while the host runs events: a
+// script that runs then installs no new callback. A host that refuses the
+// wait's command does not keep the steps after it from running.
+TEST_F(Lifecycle, UnloadRefusesNewCallbacksAndRunsEveryStep) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string dir = std::string(temp) + "kavro-unload-" + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    std::ofstream(dir + "a.txt") << "a";
+    for (const bool refuse : {false, true}) {
+        SCOPED_TRACE(refuse ? "the host refuses the wait" : "a script runs in the wait");
+        stop();
+        start(Host::Options{});
+        gGate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        hostemu::patchImport<decltype(&::CopyFileA)>(host().module(), "kernel32.dll", "CopyFileA", &gatedCopy);
+        hostemu::patchImport<decltype(&::Shell_NotifyIconA)>(host().module(), "shell32.dll", "Shell_NotifyIconA",
+                                                              &quietNotify);
+        HWND w = CreateWindowExA(0, "STATIC", "hooked", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        const Value window = Int(static_cast<int32_t>(reinterpret_cast<uintptr_t>(w)));
+        ok("H_WNDPROC", {window, Int(WM_USER), Str("P")});
+        ok("H_TRAYICON", {Int(1), Str("tip"), Str("ONTRAY")});
+        ok("S_COPYFILES", {Str(dir + "*.txt"), Str(dir + "b.out"), Bool(false), Bool(true)});
+        std::vector<int> refused;
+        host().defineCommand("WAIT", [&](const std::string&) {
+            refused = {error("ONTIME", {Int(-30), Str("N = 1")}), error("H_WNDPROC", {window, Int(1), Str("P")}),
+                       error("TP_HOOK", {Bool(true)}), error("H_TRAYICON", {Int(1), Str("tip"), Str("ONTRAY")})};
+            EXPECT_EQ(ok("ONTIME"), Bool(false));  // asking still answers
+            SetEvent(gGate);
+            return 0;
+        });
+        if (refuse)
+            host().intercept = [](HostCallRecord& r) {
+                if (r.api != api::Execute) return;
+                r.api = api::Error;
+                r.arg1 = 1098;
+            };
+        const std::string library = modulePath(host().module());
+        host().unload();
+        host().intercept = nullptr;
+        if (!refuse) {
+            EXPECT_EQ(refused, std::vector<int>(4, 901));
+        }
+        EXPECT_TRUE(runsClassProcedure(w));
+        EXPECT_TRUE(runsClassProcedure(mainWindow(host())));
+        SetEvent(gGate);
+        for (int k = 0; k < 2000 && GetModuleHandleA(library.c_str()); ++k) Sleep(10);  // the run ends, and lets go
+        EXPECT_EQ(GetModuleHandleA(library.c_str()), nullptr);
+        DestroyWindow(w);
+        CloseHandle(gGate);
+        DeleteFileA((dir + "b.out").c_str());
+    }
+    DeleteFileA((dir + "a.txt").c_str());
+    RemoveDirectoryA(dir.c_str());
 }
 
 TEST_F(Lifecycle, VersionShowsABoxAndNamesTheResourceVersion) {

@@ -2,10 +2,13 @@
 // or to every message of a window; the hook window procedure asks the
 // procedure before default processing and, when it wants, after; the H_
 // accessors reach the message being handled.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "frame/kavro.h"
+#include "frame/lifecycle.h"
 #include "frame/trace.h"
 #include "ui/callback.h"
 #include "ui/hookrules.h"
@@ -20,6 +23,10 @@ HookEntry gTable[kHookSlots];
 // The context of the message being handled; each invocation of the hook
 // procedure has its own, and puts back the one it interrupted.
 MessageContext* gCurrent = nullptr;
+// Windows whose procedure chain holds HookWindowProc because the library put
+// it there. A window that another procedure subclassed on top of it keeps it
+// until the window is gone, bound or not.
+std::vector<HWND> gChained;
 
 HWND windowOf(uint32_t w) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(w)); }
 
@@ -30,6 +37,15 @@ LONG_PTR procWord(WNDPROC proc) { return reinterpret_cast<LONG_PTR>(proc); }
 WNDPROC classProcedure(HWND hwnd) { return reinterpret_cast<WNDPROC>(GetClassLongPtrA(hwnd, GCLP_WNDPROC)); }
 
 bool hookedByUs(HWND hwnd) { return GetWindowLongPtrA(hwnd, GWLP_WNDPROC) == procWord(HookWindowProc); }
+
+void forget(HWND hwnd) { gChained.erase(std::remove(gChained.begin(), gChained.end(), hwnd), gChained.end()); }
+
+// A window of another thread, or of another process, would run its messages,
+// and the script calls they make, away from the host's thread.
+bool foreignWindow(HWND hwnd) {
+    const DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
+    return thread != 0 && thread != GetCurrentThreadId();
+}
 
 // The context made current for the life of one invocation.
 class ContextScope {
@@ -93,7 +109,7 @@ LRESULT callClass(HWND hwnd, WPARAM wParam, LPARAM lParam, const MessageContext&
 // A window that is going away: its class procedure back, its entries free.
 void windowDestroyed(uint32_t window) {
     HWND h = windowOf(window);
-    if (IsWindow(h) && hookedByUs(h)) restoreClassProcedure(h);
+    if (IsWindow(h)) releaseWindow(h);
     unbindWindow(window);
     DebugTrace("WM_DESTROY processed");
 }
@@ -141,6 +157,7 @@ LRESULT handleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (c.resultSet || !c.deflt) out = static_cast<LRESULT>(c.result);
     }
     if (c.msg == WM_DESTROY) windowDestroyed(c.hwnd);
+    if (msg == WM_NCDESTROY) forget(hwnd);  // the window's last message
     return out;
 }
 
@@ -189,10 +206,26 @@ LRESULT CALLBACK HookWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     }
 }
 
-void subclassWindow(HWND hwnd) { SetWindowLongPtrA(hwnd, GWLP_WNDPROC, procWord(HookWindowProc)); }
+bool inChain(HWND hwnd) { return std::find(gChained.begin(), gChained.end(), hwnd) != gChained.end(); }
 
-void restoreClassProcedure(HWND hwnd) {
+bool subclassWindow(HWND hwnd) {
+    // Already there, outermost or under another subclass: messages reach it.
+    // A window back on its class's procedure has lost the library's.
+    if (hookedByUs(hwnd)) return true;
+    const auto classWord = static_cast<LONG_PTR>(GetClassLongPtrA(hwnd, GCLP_WNDPROC));
+    if (inChain(hwnd) && GetWindowLongPtrA(hwnd, GWLP_WNDPROC) != classWord) return true;
+    forget(hwnd);
+    SetLastError(0);
+    if (SetWindowLongPtrA(hwnd, GWLP_WNDPROC, procWord(HookWindowProc)) == 0 && GetLastError() != 0) return false;
+    std::erase_if(gChained, [](HWND w) { return !IsWindow(w); });
+    gChained.push_back(hwnd);
+    return true;
+}
+
+void releaseWindow(HWND hwnd) {
+    if (!hookedByUs(hwnd)) return;
     SetWindowLongPtrA(hwnd, GWLP_WNDPROC, GetClassLongPtrA(hwnd, GCLP_WNDPROC));
+    forget(hwnd);
 }
 
 }  // namespace kv::ui
@@ -203,7 +236,7 @@ void H_WNDPROC(ParamBlock* pb) {
     HWND hwnd = windowOf(window);
     if (a.count() < 2) {  // every message of the window
         unbindWindow(window);
-        if (hookedByUs(hwnd)) restoreClassProcedure(hwnd);
+        releaseWindow(hwnd);
         retInt(kNoSlot, 10);
         return;
     }
@@ -212,10 +245,12 @@ void H_WNDPROC(ParamBlock* pb) {
     if (a.count() == 2) {  // one message
         if (k >= 0 && gTable[k].message == message) gTable[k].window = 0;
         const int left = firstEntryOf(window);
-        if (left < 0 && hookedByUs(hwnd)) restoreClassProcedure(hwnd);
+        if (left < 0) releaseWindow(hwnd);
         retInt(left < 0 ? kNoSlot : left + 1, 10);
         return;
     }
+    kv::lifecycle::refuseWhileUnloading();
+    if (foreignWindow(hwnd)) fail(err::BadArgument);
     if (k < 0 || gTable[k].message != message) {
         k = -1;
         for (int j = 0; j < kHookSlots && k < 0; ++j)
@@ -224,14 +259,16 @@ void H_WNDPROC(ParamBlock* pb) {
             retInt(kNoSlot, 10);
             return;
         }
-        gTable[k].window = window;
-        gTable[k].message = message;
     }
+    // A handle that is no window is bound all the same; a window Windows
+    // would not subclass is not.
+    if (IsWindow(hwnd) && !subclassWindow(hwnd)) fail(err::BadArgument);
+    gTable[k].window = window;
+    gTable[k].message = message;
     const Bytes name = a.bytes(3);
     const size_t n = name.size < kProcNameMax ? name.size : kProcNameMax;
     std::memcpy(gTable[k].proc, name.data, n);
     gTable[k].proc[n] = 0;
-    subclassWindow(hwnd);
     retInt(k + 1, 10);
 }
 
@@ -256,8 +293,9 @@ void H_WP(ParamBlock* pb) { accessWord(pb, &MessageContext::wp); }
 void H_LP(ParamBlock* pb) { accessWord(pb, &MessageContext::lp); }
 
 void ReleaseHookedWindows() {
-    for (const HookEntry& e : gTable) {
-        HWND h = windowOf(e.window);
-        if (e.window && IsWindow(h)) restoreClassProcedure(h);
-    }
+    for (HookEntry& e : gTable) e.window = 0;
+    std::erase_if(gChained, [](HWND w) { return !IsWindow(w); });
+    const std::vector<HWND> chained = gChained;
+    for (HWND w : chained) releaseWindow(w);
+    if (!gChained.empty()) kv::lifecycle::keepMapped();  // passed through from outside, for good
 }

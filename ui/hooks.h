@@ -25,15 +25,22 @@ inline constexpr FoxEntry kHookRows[] = {
 
 // The window procedure installed on every hooked window and on the tray window.
 LRESULT CALLBACK HookWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-void subclassWindow(HWND hwnd);       // installs HookWindowProc
-void restoreClassProcedure(HWND hwnd);  // the class's own window procedure again
+// Puts HookWindowProc in the window's chain (once); false when Windows refused.
+bool subclassWindow(HWND hwnd);
+// The class's own window procedure again where HookWindowProc is outermost.
+// Under a procedure that something else set on top of it, HookWindowProc
+// stays in the chain and passes every message on to the class's procedure.
+void releaseWindow(HWND hwnd);
+// Whether HookWindowProc is still in the window's chain.
+bool inChain(HWND hwnd);
 
 // Tray events (tray.cpp): whether a message is one, and running its procedure.
 bool isTrayEvent(HWND hwnd, UINT msg);
 void runTrayEvent(LPARAM lParam);
 }  // namespace kv::ui
 
-// At unload: every hooked window and the tray window get their class
-// procedures back, and the tray icon goes.
+// At unload: no script is called from a window any more; every hooked window
+// and the tray window get their class procedures back where the library's is
+// outermost (elsewhere the library stays mapped), and the tray icon goes.
 void ReleaseHookedWindows();
 void ReleaseTray();

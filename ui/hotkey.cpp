@@ -7,9 +7,8 @@
 // it touches nothing but Windows and the shared hook handle and flag.
 #include <windows.h>
 
-#include <utility>
-
 #include "frame/kavro.h"
+#include "frame/lifecycle.h"
 #include "frame/shared.h"
 #include "frame/state.h"
 #include "ui/callback.h"
@@ -23,9 +22,8 @@ namespace {
 constexpr WPARAM kHotKey = 'R';
 constexpr int16_t kPollingKind = 1;
 
-int32_t gPollingId = 0;       // the polling routine's id with the host; 0: not registered
-bool gInstalledHere = false;  // this process installed the hook
-bool gPolling = false;        // the polling routine is running
+int32_t gPollingId = 0;  // the polling routine's id with the host; 0: not registered
+bool gPolling = false;   // the polling routine is running
 
 HHOOK hookHandle() { return reinterpret_cast<HHOOK>(static_cast<intptr_t>(shared::read(shared::HookHandle))); }
 
@@ -50,6 +48,8 @@ LRESULT CALLBACK KeyboardProc(int code, WPARAM key, LPARAM flags) {
 
 // Called back by the host from its message loop.
 void PollHotKey(ParamBlock*) {
+    // A host that kept the routine past the unload reaches a library that runs nothing.
+    if (kv::lifecycle::phase() == kv::lifecycle::Phase::Unloaded) return;
     if (gPolling || !shared::read(shared::HotKeyFlag)) return;
     gPolling = true;  // a loop run by TPHook() itself does not run it again
     executeFromCallback("TPHook()");
@@ -58,38 +58,53 @@ void PollHotKey(ParamBlock*) {
 }
 
 void installHook() {
-    if (hookHandle()) return;
-    HHOOK h = SetWindowsHookExA(WH_KEYBOARD, KeyboardProc, static_cast<HINSTANCE>(ModuleHandle), 0);
-    shared::exchange(shared::HookHandle, static_cast<int32_t>(reinterpret_cast<intptr_t>(h)));
-    gInstalledHere = h != nullptr;
+    if (hookHandle()) return;  // this process's or another's
+    if (HHOOK h = SetWindowsHookExA(WH_KEYBOARD, KeyboardProc, static_cast<HINSTANCE>(ModuleHandle), 0)) {
+        if (shared::replace(shared::HookHandle, 0, static_cast<int32_t>(reinterpret_cast<intptr_t>(h))))
+            shared::claimHook();
+        else
+            UnhookWindowsHookEx(h);  // another process was quicker: its hook serves
+    }
     if (!gPollingId) gPollingId = HostActivateHandler(PollHotKey, kPollingKind);
 }
 
-void removeHook() {
-    if (HHOOK h = hookHandle()) {
-        UnhookWindowsHookEx(h);
-        shared::exchange(shared::HookHandle, 0);
+// The polling routine goes back to the host; refused, it stays registered and
+// the unload asks again. A host that has refused a call during the unload is
+// asked nothing more: it keeps the routine, and the library stays mapped for it.
+void deregisterPolling() {
+    if (!gPollingId) return;
+    if (kv::lifecycle::hostRefused()) {
+        gPollingId = 0;
+        kv::lifecycle::keepMapped();
+        return;
     }
-    gInstalledHere = false;
-    if (gPollingId) HostDeactivateHandler(std::exchange(gPollingId, 0));
+    HostDeactivateHandler(gPollingId);
+    gPollingId = 0;
+}
+
+// Only the process that installed the hook removes it.
+void removeHook() {
+    if (shared::hookInstalledHere()) {
+        UnhookWindowsHookEx(hookHandle());
+        shared::releaseHook();
+    }
+    deregisterPolling();
 }
 
 }  // namespace
 
 void TP_HOOK(ParamBlock* pb) {
     Args a(pb);
+    shared::clearAbandonedHook();
     if (a.has(1)) {
-        if (a.logical(1)) installHook();
-        else removeHook();
+        if (a.logical(1)) {
+            kv::lifecycle::refuseWhileUnloading();
+            installHook();
+        } else {
+            removeHook();
+        }
     }
     retLogical(hookHandle() != nullptr);
 }
 
-void RemoveKeyboardHook() {
-    // A hook another process installed stays: it is that process's to remove.
-    if (gInstalledHere) {
-        removeHook();
-        return;
-    }
-    if (gPollingId) HostDeactivateHandler(std::exchange(gPollingId, 0));
-}
+void RemoveKeyboardHook() { removeHook(); }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "frame/kavro.h"
+#include "frame/lifecycle.h"
 #include "ui/callback.h"
 #include "ui/objects.h"
 
@@ -18,20 +19,28 @@ constexpr size_t kCommandBuffer = 256;  // the command and its terminator
 UINT_PTR gTimer = 0;
 int32_t gInterval = 0;  // > 0: once; < 0: every -interval milliseconds
 char gCommand[kCommandBuffer] = {};
+bool gRunning = false;  // the command is running
 
 void stopTimer() {
     if (gTimer) KillTimer(nullptr, gTimer);
     gTimer = 0;
 }
 
+// A command that waits for events itself (DOEVENTS, a wait state) lets the
+// timer fire inside it: that tick runs nothing, or every tick would nest one
+// level deeper until the stack is gone. A one-shot timer is left to fire
+// again once the command has returned.
 VOID CALLBACK TimerProc(HWND, UINT, UINT_PTR id, DWORD) {
     try {
-        if (id != gTimer) return;  // a stopped timer's message already queued
+        if (id != gTimer || gRunning) return;  // a stopped timer's message already queued, or the command runs
         if (gInterval > 0) stopTimer();
         char command[kCommandBuffer];
         std::memcpy(command, gCommand, sizeof command);  // the command may set another
+        gRunning = true;
         executeFromCallback(command);
+        gRunning = false;
     } catch (...) {
+        gRunning = false;
     }
 }
 
@@ -68,6 +77,7 @@ void ONTIME(ParamBlock* pb) {
     }
     // A command the buffer cannot hold whole is refused rather than run cut.
     if (command.size >= kCommandBuffer) fail(err::BadArgument);
+    kv::lifecycle::refuseWhileUnloading();
     std::memcpy(gCommand, command.data, command.size);
     gCommand[command.size] = 0;
     gInterval = interval;

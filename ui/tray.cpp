@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "frame/kavro.h"
+#include "frame/lifecycle.h"
 #include "frame/state.h"
 #include "ui/callback.h"
 #include "ui/hookrules.h"
@@ -24,7 +25,6 @@ constexpr size_t kTipMax = 63;
 
 char gTrayProc[kProcNameMax + 1] = {};
 bool gIconShown = false;
-bool gTraySubclassed = false;  // the tray window runs the hook procedure because of us
 
 HWND trayWindow() { return reinterpret_cast<HWND>(MainWindowHandle); }
 
@@ -53,6 +53,7 @@ void H_TRAYICON(ParamBlock* pb) {
         return;
     }
     if (a.count() < 3) fail(err::BadArgument);
+    kv::lifecycle::refuseWhileUnloading();
     const Bytes proc = a.bytes(3);
     if (proc.size > kProcNameMax) fail(err::BadArgument);
     std::memcpy(gTrayProc, proc.data, proc.size);
@@ -67,13 +68,16 @@ void H_TRAYICON(ParamBlock* pb) {
     nid.szTip[n] = 0;
     Shell_NotifyIconA(gIconShown ? NIM_MODIFY : NIM_ADD, &nid);
     subclassWindow(trayWindow());
-    gTraySubclassed = true;
     gIconShown = true;
 }
 
 namespace kv::ui {
 
-bool isTrayEvent(HWND hwnd, UINT msg) { return msg == kTrayMessage && hwnd == trayWindow() && hwnd != nullptr; }
+// Only once a procedure has been named: before that, and after the unload,
+// the message is the tray window's own.
+bool isTrayEvent(HWND hwnd, UINT msg) {
+    return msg == kTrayMessage && gTrayProc[0] != 0 && hwnd == trayWindow() && hwnd != nullptr;
+}
 
 void runTrayEvent(LPARAM lParam) {
     const auto mouse = static_cast<uint32_t>(lParam);
@@ -86,7 +90,10 @@ void runTrayEvent(LPARAM lParam) {
 }  // namespace kv::ui
 
 void ReleaseTray() {
-    if (gTraySubclassed && IsWindow(trayWindow())) restoreClassProcedure(trayWindow());
-    gTraySubclassed = false;
+    gTrayProc[0] = 0;
+    if (inChain(trayWindow())) {
+        releaseWindow(trayWindow());
+        if (inChain(trayWindow())) kv::lifecycle::keepMapped();  // another subclass stands on top
+    }
     removeIcon();
 }
