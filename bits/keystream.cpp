@@ -113,7 +113,8 @@ using XorRun = void (*)(uint8_t* d, const uint8_t* k, size_t n);
 template <XorRun run>
 void xorKeystream(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n) {
     const uint8_t* k = keystream(schedule, cache, n);
-    for (size_t at = 0; at < n; at += kKeystreamPeriod) run(data + at, k, n - at < kKeystreamPeriod ? n - at : kKeystreamPeriod);
+    for (size_t at = 0; at < n; at += kKeystreamPeriod)
+        run(data + at, k, n - at < kKeystreamPeriod ? n - at : kKeystreamPeriod);
 }
 
 // Bytes up to the first address in d aligned to `align`, at most n.
@@ -146,7 +147,8 @@ KV_SSE2 void xorRunSse2(uint8_t* d, const uint8_t* k, size_t n) {
     }
     for (; i + 16 <= n; i += 16) {
         auto* p = reinterpret_cast<__m128i*>(d + i);
-        _mm_store_si128(p, _mm_xor_si128(_mm_load_si128(p), _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + i))));
+        const __m128i key = _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + i));
+        _mm_store_si128(p, _mm_xor_si128(_mm_load_si128(p), key));
     }
     xorBytewise(d, k, i, n);
 }
@@ -168,7 +170,8 @@ KV_AVX2 void xorRunAvx2(uint8_t* d, const uint8_t* k, size_t n) {
     }
     for (; i + 32 <= n; i += 32) {
         auto* p = reinterpret_cast<__m256i*>(d + i);
-        _mm256_store_si256(p, _mm256_xor_si256(_mm256_load_si256(p), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(k + i))));
+        const __m256i key = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(k + i));
+        _mm256_store_si256(p, _mm256_xor_si256(_mm256_load_si256(p), key));
     }
     _mm256_zeroupper();
     xorBytewise(d, k, i, n);
