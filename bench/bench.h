@@ -38,6 +38,10 @@ inline void report(const std::string& name, size_t bytes, double kavroSeconds, d
                    const std::string& reference) {
     report(name, bytes, kavroSeconds, {{reference, referenceSeconds}});
 }
+// Prints the line for `calls` calls of a function: calls a second and
+// nanoseconds a call, the same for the reference, and the difference.
+void reportCalls(const std::string& name, int calls, double kavroSeconds, double referenceSeconds,
+                 const std::string& reference);
 // A host handle filled with `bytes` of pseudo-random data (kept until freed).
 uint32_t randomHandle(Host& host, size_t bytes, uint32_t seed = 1);
 

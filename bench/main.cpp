@@ -63,6 +63,14 @@ void report(const std::string& name, size_t bytes, double kavro, const std::vect
     std::fflush(stdout);
 }
 
+void reportCalls(const std::string& name, int calls, double kavro, double reference, const std::string& referenceName) {
+    const double ns = kavro / calls * 1e9, referenceNs = reference / calls * 1e9;
+    std::printf("%-32s %-8s %9.0f calls/s %6.0f ns   %-10s %9.0f calls/s %6.0f ns   library's share %6.0f ns\n",
+                name.c_str(), kv::cpuPathName(kv::cpu()), calls / kavro, ns, referenceName.c_str(), calls / reference,
+                referenceNs, ns - referenceNs);
+    std::fflush(stdout);
+}
+
 uint32_t randomHandle(Host& host, size_t bytes, uint32_t seed) {
     std::string data(bytes, '\0');
     std::mt19937 rng(seed);

@@ -1,11 +1,22 @@
-// The stream cipher. The keystream depends only on the
-// byte's position and on the schedule, so it is computed once per schedule
-// (as far as data has needed it) and then XORed on a word at a time.
+// The stream cipher. The keystream depends only on the byte's position and on
+// the schedule, so it is computed once per schedule (as far as data has needed
+// it) and then XORed on a register at a time: enciphering is an in-place XOR
+// of the data with a 64 KiB block that stays in the processor's cache.
 #include "bits/keystream.h"
+
+#include <immintrin.h>
 
 #include <cstring>
 
 #include "convert/bulk.h"
+#include "frame/cpu.h"
+
+// Vector code is compiled for its own target only, so that the library still
+// runs on processors without it; the stack is realigned on entry because
+// 32-bit Windows callers keep it aligned to 4 bytes only.
+#define KV_SSE2 __attribute__((target("sse2"), force_align_arg_pointer))
+#define KV_AVX2 __attribute__((target("avx2"), force_align_arg_pointer))
+#define KV_AVX512 __attribute__((target("avx512f"), force_align_arg_pointer))
 
 namespace kv::bits {
 
@@ -56,15 +67,161 @@ void cipherXorBytewise(const uint8_t schedule[256], uint8_t* data, size_t n) {
     for (size_t b = 0; b < n; ++b) data[b] ^= keystreamByte(schedule, b);
 }
 
-void CipherXor(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n) {
+namespace {
+
+// Rows [from, to) of 256 bytes. Within row h the indices of keystreamByte
+// move on by one with each byte, so the row is made of three runs of
+// consecutive bytes of the schedule and the table, each written out twice so
+// that a run never wraps.
+void fillRows(const uint8_t S[256], uint8_t* out, size_t from, size_t to) {
+    uint8_t s2[512], a2[512];
+    std::memcpy(s2, S, 256);
+    std::memcpy(s2 + 256, S, 256);
+    std::memcpy(a2, CipherTable, 256);
+    std::memcpy(a2 + 256, CipherTable, 256);
+    for (size_t h = from; h < to; ++h) {
+        const uint8_t x = S[h];
+        const uint8_t* sx = s2 + x;                              // S[(x + l) mod 256]
+        const uint8_t* sa = s2 + ((256 - CipherTable[h]) & 0xFF);  // S[(l - A[h]) mod 256]
+        const uint8_t* ah = a2 + h;                              // A[(h + l) mod 256]
+        uint8_t* row = out + h * 256;
+        for (size_t l = 0; l < 256; ++l)
+            row[l] = static_cast<uint8_t>(static_cast<uint8_t>(sx[l] - sa[l]) ^ static_cast<uint8_t>(x - ah[l]));
+    }
+}
+
+// The cached keystream, made valid for `schedule` over the first n bytes
+// (at most one period), whole rows at a time.
+const uint8_t* keystream(const uint8_t schedule[256], Keystream& cache, size_t n) {
     if (std::memcmp(cache.schedule, schedule, 256) != 0) {
         std::memcpy(cache.schedule, schedule, 256);
         cache.ready = 0;
     }
     const size_t need = n < kKeystreamPeriod ? n : kKeystreamPeriod;
-    for (; cache.ready < need; ++cache.ready) cache.bytes[cache.ready] = keystreamByte(schedule, cache.ready);
+    if (cache.ready < need) {
+        const size_t to = (need + 255) / 256;
+        fillRows(schedule, cache.bytes, cache.ready / 256, to);
+        cache.ready = to * 256;
+    }
+    return cache.bytes;
+}
+
+// d[i] ^= k[i] for i < n (n at most one period).
+using XorRun = void (*)(uint8_t* d, const uint8_t* k, size_t n);
+
+// The data a period at a time, each from the keystream's start.
+template <XorRun run>
+void xorKeystream(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n) {
+    const uint8_t* k = keystream(schedule, cache, n);
     for (size_t at = 0; at < n; at += kKeystreamPeriod)
-        xorBytes(data + at, cache.bytes, n - at < kKeystreamPeriod ? n - at : kKeystreamPeriod);
+        run(data + at, k, n - at < kKeystreamPeriod ? n - at : kKeystreamPeriod);
+}
+
+// Bytes up to the first address in d aligned to `align`, at most n.
+size_t headTo(const uint8_t* d, size_t align, size_t n) {
+    const size_t head = (align - reinterpret_cast<uintptr_t>(d) % align) % align;
+    return head < n ? head : n;
+}
+
+void xorBytewise(uint8_t* d, const uint8_t* k, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) d[i] ^= k[i];
+}
+
+// The vector forms: the data's loads and stores aligned (after a few bytes
+// on their own), the keystream's not, since it sits in the cache.
+
+KV_SSE2 void xorRunSse2(uint8_t* d, const uint8_t* k, size_t n) {
+    size_t i = headTo(d, 16, n);
+    xorBytewise(d, k, 0, i);
+    for (; i + 64 <= n; i += 64) {
+        auto* p = reinterpret_cast<__m128i*>(d + i);
+        const auto* q = reinterpret_cast<const __m128i*>(k + i);
+        const __m128i x0 = _mm_xor_si128(_mm_load_si128(p), _mm_loadu_si128(q));
+        const __m128i x1 = _mm_xor_si128(_mm_load_si128(p + 1), _mm_loadu_si128(q + 1));
+        const __m128i x2 = _mm_xor_si128(_mm_load_si128(p + 2), _mm_loadu_si128(q + 2));
+        const __m128i x3 = _mm_xor_si128(_mm_load_si128(p + 3), _mm_loadu_si128(q + 3));
+        _mm_store_si128(p, x0);
+        _mm_store_si128(p + 1, x1);
+        _mm_store_si128(p + 2, x2);
+        _mm_store_si128(p + 3, x3);
+    }
+    for (; i + 16 <= n; i += 16) {
+        auto* p = reinterpret_cast<__m128i*>(d + i);
+        const __m128i key = _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + i));
+        _mm_store_si128(p, _mm_xor_si128(_mm_load_si128(p), key));
+    }
+    xorBytewise(d, k, i, n);
+}
+
+KV_AVX2 void xorRunAvx2(uint8_t* d, const uint8_t* k, size_t n) {
+    size_t i = headTo(d, 32, n);
+    xorBytewise(d, k, 0, i);
+    for (; i + 128 <= n; i += 128) {
+        auto* p = reinterpret_cast<__m256i*>(d + i);
+        const auto* q = reinterpret_cast<const __m256i*>(k + i);
+        const __m256i x0 = _mm256_xor_si256(_mm256_load_si256(p), _mm256_loadu_si256(q));
+        const __m256i x1 = _mm256_xor_si256(_mm256_load_si256(p + 1), _mm256_loadu_si256(q + 1));
+        const __m256i x2 = _mm256_xor_si256(_mm256_load_si256(p + 2), _mm256_loadu_si256(q + 2));
+        const __m256i x3 = _mm256_xor_si256(_mm256_load_si256(p + 3), _mm256_loadu_si256(q + 3));
+        _mm256_store_si256(p, x0);
+        _mm256_store_si256(p + 1, x1);
+        _mm256_store_si256(p + 2, x2);
+        _mm256_store_si256(p + 3, x3);
+    }
+    for (; i + 32 <= n; i += 32) {
+        auto* p = reinterpret_cast<__m256i*>(d + i);
+        const __m256i key = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(k + i));
+        _mm256_store_si256(p, _mm256_xor_si256(_mm256_load_si256(p), key));
+    }
+    _mm256_zeroupper();
+    xorBytewise(d, k, i, n);
+}
+
+KV_AVX512 void xorRunAvx512(uint8_t* d, const uint8_t* k, size_t n) {
+    size_t i = headTo(d, 64, n);
+    xorBytewise(d, k, 0, i);
+    for (; i + 256 <= n; i += 256) {
+        auto* p = reinterpret_cast<__m512i*>(d + i);
+        const auto* q = reinterpret_cast<const __m512i*>(k + i);
+        const __m512i x0 = _mm512_xor_si512(_mm512_load_si512(p), _mm512_loadu_si512(q));
+        const __m512i x1 = _mm512_xor_si512(_mm512_load_si512(p + 1), _mm512_loadu_si512(q + 1));
+        const __m512i x2 = _mm512_xor_si512(_mm512_load_si512(p + 2), _mm512_loadu_si512(q + 2));
+        const __m512i x3 = _mm512_xor_si512(_mm512_load_si512(p + 3), _mm512_loadu_si512(q + 3));
+        _mm512_store_si512(p, x0);
+        _mm512_store_si512(p + 1, x1);
+        _mm512_store_si512(p + 2, x2);
+        _mm512_store_si512(p + 3, x3);
+    }
+    for (; i + 64 <= n; i += 64) {
+        auto* p = reinterpret_cast<__m512i*>(d + i);
+        _mm512_store_si512(p, _mm512_xor_si512(_mm512_load_si512(p), _mm512_loadu_si512(k + i)));
+    }
+    _mm256_zeroupper();
+    xorBytewise(d, k, i, n);
+}
+
+}  // namespace
+
+void plain::CipherXor(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n) {
+    xorKeystream<xorBytes>(schedule, cache, data, n);
+}
+void sse2::CipherXor(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n) {
+    xorKeystream<xorRunSse2>(schedule, cache, data, n);
+}
+void avx2::CipherXor(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n) {
+    xorKeystream<xorRunAvx2>(schedule, cache, data, n);
+}
+void avx512::CipherXor(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n) {
+    xorKeystream<xorRunAvx512>(schedule, cache, data, n);
+}
+
+bool cipherHasAvx512() { return cpu().avx512f && cpu().zmmSaved; }
+
+void CipherXor(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n) {
+    if (cipherHasAvx512()) avx512::CipherXor(schedule, cache, data, n);
+    else if (cpuHasAvx2()) avx2::CipherXor(schedule, cache, data, n);
+    else if (cpuHasSse2()) sse2::CipherXor(schedule, cache, data, n);
+    else plain::CipherXor(schedule, cache, data, n);
 }
 
 }  // namespace kv::bits

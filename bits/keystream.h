@@ -24,13 +24,33 @@ uint8_t keystreamByte(const uint8_t schedule[256], size_t position);
 struct Keystream {
     uint8_t schedule[256] = {};
     size_t ready = 0;  // bytes[0, ready) are valid for `schedule`
-    uint8_t bytes[kKeystreamPeriod];
+    alignas(64) uint8_t bytes[kKeystreamPeriod];
 };
 
-// XORs the keystream of `schedule` onto n bytes, position 0 at data[0].
-// Reuses `cache` while the schedule stays the same.
+// XORs the keystream of `schedule` onto n bytes, position 0 at data[0], with
+// the widest form the processor has. Reuses `cache` while the schedule stays
+// the same.
 void CipherXor(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n);
 // The same, one byte at a time from the definition.
 void cipherXorBytewise(const uint8_t schedule[256], uint8_t* data, size_t n);
+
+// The forms CipherXor chooses from; each gives exactly the bytes of the others.
+namespace plain {
+void CipherXor(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n);
+}
+// Only to be called when kv::cpuHasSse2().
+namespace sse2 {
+void CipherXor(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n);
+}
+// Only to be called when kv::cpuHasAvx2().
+namespace avx2 {
+void CipherXor(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n);
+}
+// Only to be called when cipherHasAvx512().
+namespace avx512 {
+void CipherXor(const uint8_t schedule[256], Keystream& cache, uint8_t* data, size_t n);
+}
+// AVX-512 Foundation, and a system that saves its registers across thread switches.
+bool cipherHasAvx512();
 
 }  // namespace kv::bits

@@ -195,7 +195,7 @@ void Host::initialise() {
     table_ = reinterpret_cast<const FoxTableHeader*>(r.value);
 }
 
-int Host::dispatch(DispatchRecord& record) { return entry_(&record); }
+int Host::dispatch(DispatchRecord& record) { return (diverted_ ? diverted_ : entry_)(&record); }
 
 Host::Frame Host::runInFrame(DispatchRecord& record, Frame frame) {
     frames_.push_back(std::move(frame));

@@ -101,6 +101,10 @@ public:
 
     // The raw entry point, for tests of the protocol itself.
     int dispatch(DispatchRecord& record);
+    // While set, requests go to `entry` instead of the library (null: to the
+    // library again): a benchmark times the host's own part of a call with an
+    // entry that does nothing.
+    void divertEntry(int(__fastcall* entry)(DispatchRecord*)) { diverted_ = entry; }
     // A raw request run as a script call: its host calls are answered, its
     // result or error comes back.
     Result request(DispatchRecord& record);
@@ -253,6 +257,7 @@ private:
     Options opts_;
     HMODULE module_ = nullptr;
     int(__fastcall* entry_)(DispatchRecord*) = nullptr;
+    int(__fastcall* diverted_)(DispatchRecord*) = nullptr;
     const FoxTableHeader* table_ = nullptr;
     HandleTable* handles_ = nullptr;
     SlotTable* slots_ = nullptr;

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -103,20 +104,48 @@ TEST_F(Cipher, TheFLLMatchesTheDefinition) {
     }
 }
 
-TEST(CipherXorFast, MatchesTheDefinitionAtEveryLengthAndAlignment) {
+// Every form gives the definition's bytes at every length and alignment,
+// touches nothing around them, and keeps its cached keystream right as the
+// schedule changes and as longer data needs more of it.
+TEST(CipherXorForms, AgreeWithTheDefinitionEverywhere) {
+    using Form = void (*)(const uint8_t*, Keystream&, uint8_t*, size_t);
+    struct Forms {
+        const char* name;
+        Form form;
+        bool usable;
+    };
+    const Forms forms[] = {
+        {"plain", plain::CipherXor, true},
+        {"sse2", sse2::CipherXor, kv::cpuHasSse2()},
+        {"avx2", avx2::CipherXor, kv::cpuHasAvx2()},
+        {"avx512", avx512::CipherXor, cipherHasAvx512()},
+        {"chosen", CipherXor, true},
+    };
     std::mt19937 rng(5);
-    auto cache = std::make_unique<Keystream>();
-    std::vector<uint8_t> buf(70000 + 16);
-    for (int round = 0; round < 300; ++round) {
-        uint8_t schedule[256];
-        const std::string key = randomBytes(rng, rng() % 40);
+    uint8_t schedules[2][256];
+    for (auto& schedule : schedules) {
+        const std::string key = randomBytes(rng, 1 + rng() % 40);
         BuildKeySchedule(reinterpret_cast<const uint8_t*>(key.data()), key.size(), schedule);
-        const size_t n = round < 200 ? rng() % 300 : rng() % 70000, at = rng() % 16;
-        for (auto& b : buf) b = static_cast<uint8_t>(rng());
-        std::vector<uint8_t> want(buf.begin() + at, buf.begin() + at + n);
-        cipherXorBytewise(schedule, want.data(), n);
-        CipherXor(schedule, *cache, buf.data() + at, n);
-        ASSERT_TRUE(std::equal(want.begin(), want.end(), buf.begin() + at)) << n << " at " << at;
+    }
+    std::vector<std::unique_ptr<Keystream>> caches;
+    for (size_t k = 0; k < std::size(forms); ++k) caches.push_back(std::make_unique<Keystream>());
+    std::vector<size_t> lengths;
+    for (size_t n = 0; n <= 300; ++n) lengths.push_back(n);
+    for (size_t n : {4095, 65535, 65536, 65537, 140000, 300001}) lengths.push_back(n);
+    for (size_t n : lengths) {
+        for (size_t align = 0; align < 64; align += (n > 300 ? 13 : 1)) {
+            const uint8_t* schedule = schedules[rng() % 4 == 0];
+            std::vector<uint8_t> buf(n + 128);
+            for (auto& b : buf) b = static_cast<uint8_t>(rng());
+            std::vector<uint8_t> want = buf;
+            cipherXorBytewise(schedule, want.data() + align, n);
+            for (size_t k = 0; k < std::size(forms); ++k) {
+                if (!forms[k].usable) continue;
+                std::vector<uint8_t> got = buf;
+                forms[k].form(schedule, *caches[k], got.data() + align, n);
+                ASSERT_EQ(got, want) << forms[k].name << ", " << n << " bytes at " << align;
+            }
+        }
     }
 }
 
