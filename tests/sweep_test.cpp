@@ -362,10 +362,12 @@ protected:
         std::fflush(stderr);
     }
 
-    // A block M_ALLOC handed out goes back.
+    // A block M_ALLOC handed out goes back, and so does a menu of WP_CREATE.
     void releaseBlock(const std::string& name, const Result& r) {
+        if (name == "WP_CREATE" && r.ok() && r.value.asNumber() != 0)
+            DestroyMenu(reinterpret_cast<HMENU>(static_cast<uintptr_t>(r.value.asNumber())));
         if (name == "M_ALLOC" && r.ok() && r.value.type == 'N' && r.value.num != 0)
-            GlobalFree(reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(r.value.num)));
+            freeLibraryBlock(reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(r.value.num)));
     }
 
     // ---- argument lists ----
@@ -559,7 +561,7 @@ protected:
     void afterCall(const Row& row, const Result& r) {
         if (!fresh_) return;
         const bool gave = r.ok() && r.value.type == 'N' && r.value.num != 0;
-        if (row.name == "M_SIZE" && gave) GlobalFree(reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(r.value.num)));
+        if (row.name == "M_SIZE" && gave) freeLibraryBlock(reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(r.value.num)));
         else if (row.name != "M_FREE" || !r.ok()) GlobalFree(fresh_);  // refused: the block is still there
         fresh_ = nullptr;
     }
