@@ -348,6 +348,8 @@ protected:
         if (seconds > bound) ADD_FAILURE() << current_ << " took " << seconds << " s";
         if (!r.ok() && !documentedError(r.error))
             ADD_FAILURE() << current_ << " ended in error " << r.error << " (" << r.message << ")";
+        // No result reads as .T.: only the functions that document none may leave it unset.
+        if (r.ok() && !r.returned && !setsNoResult(name)) ADD_FAILURE() << current_ << " set no result";
         releaseBlock(name, r);
         return r;
     }
