@@ -21,7 +21,7 @@ namespace {
 
 // What a holding is ended by: one book per way of ending, so that a handle
 // value of one kind is never taken for another's.
-enum class Book { Kernel, RuntimeThread, Find, Window, Menu, Hook, Timer, Procedure, Module, Local, Global, Apartment, Com, Pin };
+enum class Book { Kernel, RuntimeThread, ItemList, Find, Window, Menu, Hook, Timer, Procedure, Module, Local, Global, Apartment, Com, Pin };
 
 struct Entry {
     std::string kind;
@@ -106,6 +106,8 @@ decltype(&::LocalFree) real_LocalFree = nullptr;
 decltype(&::LocalReAlloc) real_LocalReAlloc = nullptr;
 decltype(&::OpenProcess) real_OpenProcess = nullptr;
 decltype(&::SHGetMalloc) real_SHGetMalloc = nullptr;
+decltype(&::SHBrowseForFolderA) real_SHBrowseForFolderA = nullptr;
+decltype(&::SHGetSpecialFolderLocation) real_SHGetSpecialFolderLocation = nullptr;
 decltype(&::SetTimer) real_SetTimer = nullptr;
 #if defined(_WIN64)
 decltype(&::SetWindowLongPtrA) real_SetWindowLongPtrA = nullptr;
@@ -549,9 +551,52 @@ HRESULT WINAPI ledCoCreateInstance(REFCLSID cls, LPUNKNOWN outer, DWORD context,
     return hr;
 }
 
+// The shell's item id lists go back through its allocator's Free, which the
+// ledger replaces in the allocator's table as it does the first three methods.
+using FreeFn = void(STDMETHODCALLTYPE*)(IMalloc*, void*);
+std::map<void*, FreeFn> gFrees;  // by allocator table, the real Free
+
+void STDMETHODCALLTYPE ledFree(IMalloc* self, void* block) {
+    FreeFn real;
+    {
+        Locked l;
+        real = gFrees.at(*reinterpret_cast<void**>(self));
+    }
+    unbook(Book::ItemList, word(block));
+    real(self, block);
+}
+
+void watchAllocator(IMalloc* m) {
+    void** table = *reinterpret_cast<void***>(m);
+    static const FreeFn kFree = &ledFree;
+    if (std::memcmp(&table[5], &kFree, sizeof(void*)) == 0) return;
+    FreeFn real;
+    std::memcpy(&real, &table[5], sizeof(void*));
+    {
+        Locked l;
+        gFrees[table] = real;
+    }
+    DWORD old;
+    if (!VirtualProtect(&table[5], sizeof(void*), PAGE_READWRITE, &old)) return;
+    std::memcpy(&table[5], &kFree, sizeof(void*));
+    VirtualProtect(&table[5], sizeof(void*), old, &old);
+}
+
+PIDLIST_ABSOLUTE WINAPI ledSHBrowseForFolderA(LPBROWSEINFOA info) {
+    PIDLIST_ABSOLUTE list = REAL(SHBrowseForFolderA)(info);
+    book(Book::ItemList, word(list), "item id list", "SHBrowseForFolderA");
+    return list;
+}
+HRESULT WINAPI ledSHGetSpecialFolderLocation(HWND owner, int folder, PIDLIST_ABSOLUTE* out) {
+    const HRESULT hr = REAL(SHGetSpecialFolderLocation)(owner, folder, out);
+    if (SUCCEEDED(hr) && out) book(Book::ItemList, word(*out), "item id list", "SHGetSpecialFolderLocation");
+    return hr;
+}
+
 HRESULT WINAPI ledSHGetMalloc(IMalloc** out) {
     const HRESULT hr = REAL(SHGetMalloc)(out);
     if (SUCCEEDED(hr) && out && *out) {
+        watchAllocator(*out);
         watchInterface(*out);
         book(Book::Com, word(*out), "COM interface (the shell's allocator)", "SHGetMalloc");
     }
@@ -744,6 +789,8 @@ void patchLedger(Host&, HMODULE m) {
     THROUGH("ole32.dll", CoUninitialize);
     THROUGH("ole32.dll", CoCreateInstance);
     THROUGH("shell32.dll", SHGetMalloc);
+    THROUGH("shell32.dll", SHBrowseForFolderA);
+    THROUGH("shell32.dll", SHGetSpecialFolderLocation);
 #undef THROUGH
 }
 
