@@ -10,6 +10,7 @@
 
 #include "hostemu/expr.h"
 #include "hostemu/iat.h"
+#include "hostemu/ledger.h"
 #include "hostemu/objects.h"
 
 namespace hostemu {
@@ -33,7 +34,9 @@ HGLOBAL WINAPI faultyGlobalAlloc(UINT flags, SIZE_T size) {
         --gAllocFaults;
         return nullptr;
     }
-    return gRealGlobalAlloc(flags, size);
+    HGLOBAL g = gRealGlobalAlloc(flags, size);
+    bookGlobal(g, nullptr, size, "GlobalAlloc");
+    return g;
 }
 
 HGLOBAL WINAPI faultyGlobalReAlloc(HGLOBAL g, SIZE_T size, UINT flags) {
@@ -43,7 +46,9 @@ HGLOBAL WINAPI faultyGlobalReAlloc(HGLOBAL g, SIZE_T size, UINT flags) {
         --gResizeFaults;
         return nullptr;
     }
-    return gRealGlobalReAlloc(g, size, flags);
+    HGLOBAL now = gRealGlobalReAlloc(g, size, flags);
+    bookGlobal(now, g, size, "GlobalReAlloc");
+    return now;
 }
 
 constexpr uint16_t kHostTag = 0x4B48;
@@ -120,6 +125,7 @@ Host::Host() : Host(Options{}) {}
 Host::Host(Options options) : opts_(std::move(options)) {
     names_.push_back(std::string(1, '\0'));  // index 0 names nothing: HostNewVar answers indexes from 1
     if (gCurrent) throw std::logic_error("one emulated host at a time");
+    scriptThread_ = GetCurrentThreadId();
     gCurrent = this;
     handles_ = static_cast<HandleTable*>(std::calloc(1, offsetof(HandleTable, slot) + sizeof(word_t) * opts_.handleCapacity));
     handles_->hint = 1;
@@ -161,10 +167,14 @@ void Host::loadLibrary() {
     if (!module_) throw std::runtime_error("cannot load " + path);
     entry_ = procAddress<int(__fastcall*)(DispatchRecord*)>(module_, kEntryName);
     if (!entry_) throw std::runtime_error(path + " exports no " + kEntryName);
-    if (auto a = patchImport<decltype(&::GlobalAlloc)>(module_, "kernel32.dll", "GlobalAlloc", &faultyGlobalAlloc))
+    // A library mapped again where it was still has its imports pointed here.
+    if (auto a = patchImport<decltype(&::GlobalAlloc)>(module_, "kernel32.dll", "GlobalAlloc", &faultyGlobalAlloc);
+        a && a != &faultyGlobalAlloc)
         gRealGlobalAlloc = a;
-    if (auto r = patchImport<decltype(&::GlobalReAlloc)>(module_, "kernel32.dll", "GlobalReAlloc", &faultyGlobalReAlloc))
+    if (auto r = patchImport<decltype(&::GlobalReAlloc)>(module_, "kernel32.dll", "GlobalReAlloc", &faultyGlobalReAlloc);
+        r && r != &faultyGlobalReAlloc)
         gRealGlobalReAlloc = r;
+    patchLedger(*this, module_);
     gAllocFaults = gResizeFaults = gAllocsBeforeFault = gResizesBeforeFault = 0;
     for (LoadHook hook : loadHooks()) hook(*this, module_);
 }
@@ -172,7 +182,11 @@ void Host::loadLibrary() {
 void Host::unload() {
     if (!module_) return;
     if (loaded_) {
+        releaseAll();  // the program ends before its libraries go
+        unloading_ = true;
+        unloadCalls_ = 0;
         callSpecial(-3, "(unload)", "the unload entry");
+        unloading_ = false;
         loaded_ = false;
     }
     for (auto& [id, a] : activations_)
@@ -182,6 +196,7 @@ void Host::unload() {
     FreeLibrary(module_);
     module_ = nullptr;
     entry_ = nullptr;
+    checkLedger(*this);
 }
 
 void Host::initialise() {
@@ -273,6 +288,7 @@ MemHandle Host::allocHandle(const void* data, uint32_t size) {
 
 void Host::freeHandle(MemHandle h) {
     if (h == 0 || h >= handles_->capacity || !handles_->slot[h]) return;
+    hostFreed(reinterpret_cast<HGLOBAL>(handles_->slot[h]));
     GlobalFree(reinterpret_cast<HGLOBAL>(handles_->slot[h]));
     handles_->slot[h] = 0;
     if (h < handles_->hint) handles_->hint = static_cast<uint16_t>(h);
@@ -504,6 +520,8 @@ Result Host::call(const std::string& function, std::vector<Value> args) {
     } else {
         res.value = done.hasResult ? done.result : Bool(true);
         res.returned = done.hasResult;
+        if (!done.hasResult) noResult.push_back(done.function);
+        if (!inStatement() && res.value.type == 'O') holdObject(res.value);  // a test's own, as a variable would be
     }
     if (frames_.empty()) checkLeaks(done.function);
     return res;
@@ -526,8 +544,35 @@ Result Host::callByName(const std::string& name, std::vector<Value>& args, bool&
 void Host::defineProc(const std::string& name, Procedure p) { procs_[upper(name)] = std::move(p); }
 void Host::defineCommand(const std::string& word, Command c) { commands_[upper(word)] = std::move(c); }
 
-Result Host::evaluate(const std::string& expression) { return Evaluator(*this).evaluate(expression); }
-Result Host::execute(const std::string& command) { return Evaluator(*this).execute(command, commands_); }
+Result Host::statement(const std::function<Result()>& run, bool keepsResult) {
+    const bool outermost = !inStatement();
+    ++statements_;
+    Result r;
+    try {
+        r = run();
+    } catch (...) {
+        --statements_;
+        throw;
+    }
+    --statements_;
+    if (outermost) {
+        if (keepsResult && r.ok() && r.value.type == 'O') holdObject(r.value);  // the test's to keep
+        collectObjects(*this);
+    }
+    return r;
+}
+
+Result Host::evaluate(const std::string& expression) {
+    return statement([&] { return Evaluator(*this).evaluate(expression); }, true);
+}
+Result Host::execute(const std::string& command) {
+    return statement([&] { return Evaluator(*this).execute(command, commands_); }, false);
+}
+
+void Host::releaseAll() {
+    vars_.clear();
+    collectObjects(*this);
+}
 
 Result Host::run(const std::string& script) {
     Result last;
@@ -570,6 +615,7 @@ void Host::setVar(const std::string& name, Value v) {
     } else {
         var.items.assign(1, std::move(v));
     }
+    if (!inStatement()) collectObjects(*this);  // an object it held may have lost its last reference
 }
 
 Value Host::var(const std::string& name) const {
@@ -610,7 +656,10 @@ void Host::setElement(const std::string& name, int row, int col, Value val) {
     if (k < v.items.size()) v.items[k] = std::move(val);
 }
 
-void Host::release(const std::string& name) { vars_.erase(upper(name)); }
+void Host::release(const std::string& name) {
+    vars_.erase(upper(name));
+    if (!inStatement()) collectObjects(*this);
+}
 
 Value* Host::locate(const HostLocator& loc, int& error) {
     error = 0;
@@ -650,6 +699,14 @@ Value* Host::locate(const HostLocator& loc, int& error) {
 
 void __fastcall Host::callback(HostCallRecord* r) {
     Host* h = gCurrent;
+    if (GetCurrentThreadId() != h->scriptThread_) {
+        // The real host is not thread-safe: a call from another thread
+        // races the script thread on every table of the host.
+        h->violation("host call " + std::to_string(r->api) + " from thread " + std::to_string(GetCurrentThreadId()) +
+                     ", which is not the host's script thread");
+        r->arg1 = 0;  // answered with nothing: an error would unwind the wrong thread
+        return;
+    }
     h->apiLog.push_back(r->api);
     if (h->frames_.empty()) {
         h->violation("host call " + std::to_string(r->api) + " outside any request");
@@ -659,6 +716,11 @@ void __fastcall Host::callback(HostCallRecord* r) {
         h->violation(h->frames_.back().function + " called the host (code " + std::to_string(r->api) +
                      ") after an error was raised");
         r->api = api::Error;  // unwind again
+        return;
+    }
+    if (h->unloading_ && r->api != api::Error && r->api != api::UserError &&
+        (++h->unloadCalls_ == h->refuseNth_ || r->api == h->refuseApi_)) {
+        h->raise(*r, h->refuseError_);
         return;
     }
     // Nothing may unwind from here into the library's frames.

@@ -145,6 +145,14 @@ public:
     void setElement(const std::string& name, int row, int col, Value v);
     const Variable* variable(const std::string& name) const;
     void release(const std::string& name);
+    const std::map<std::string, Variable>& variables() const { return vars_; }
+    // A variable as it stands (a procedure keeps a parameter's outer value), and put back.
+    std::map<std::string, Variable>& variableTable() { return vars_; }
+    // Ends the program's variables: each object they held loses its reference.
+    void releaseAll();
+    // Whether a statement or a library call is under way (objects made then
+    // belong to the script, and go at the end of the statement unless kept).
+    bool inStatement() const { return statements_ > 0 || !frames_.empty(); }
     void defineProc(const std::string& name, Procedure p);
     void defineCommand(const std::string& word, Command c);
     // Every call of a script procedure, in order: its name and arguments.
@@ -194,6 +202,11 @@ public:
     void failNextStore(int error) { storeFault_ = error; }
     // The next HostNewVar answers minus `error`, creating nothing.
     void failNextNewVar(int error) { newVarFault_ = error; }
+    // While the unload entry runs, the host refuses host calls, raising
+    // `error` into the library as a real host's failing command does: the
+    // n-th call of the unload (from 1), or every call of one API code.
+    void refuseUnloadCall(int n, int error = 1) { refuseNth_ = n, refuseError_ = error; }
+    void refuseUnloadApi(int32_t code, int error = 1) { refuseApi_ = code, refuseError_ = error; }
     // The pending load fault, cleared (for the parts that answer loads of fields).
     int takeLoadFault() { return std::exchange(loadFault_, 0); }
 
@@ -206,6 +219,9 @@ public:
     // (set its code to 83 to answer with an error) or call the library again.
     std::function<void(HostCallRecord&)> intercept;
     std::vector<int32_t> apiLog;  // API codes of every callback, in order
+    // The library's functions whose calls succeeded without setting a
+    // result (the script got the host's default .T.), in order.
+    std::vector<std::string> noResult;
     int depth() const { return static_cast<int>(frames_.size()); }
 
     // ---- used by the expression language ----
@@ -217,6 +233,7 @@ public:
     static std::string errorText(int number);
 
     void violation(const std::string& what);
+    DWORD scriptThread() const { return scriptThread_; }
 
     // One request in progress: the function, its result or error, its parameter handles.
     struct Frame {
@@ -270,7 +287,15 @@ private:
     std::map<int32_t, Activation> activations_;
     int32_t nextActivation_ = 1;
     int loadFault_ = 0, storeFault_ = 0, newVarFault_ = 0;
+    int statements_ = 0;  // statements and evaluations under way
+    // Runs a statement or evaluation; objects left without references go after the outermost.
+    // An evaluation's object result is the test's (keepsResult), a command's is not.
+    Result statement(const std::function<Result()>& run, bool keepsResult);
     bool loaded_ = false;
+    bool unloading_ = false;
+    int unloadCalls_ = 0, refuseNth_ = 0, refuseError_ = 1;
+    int32_t refuseApi_ = 0;
+    DWORD scriptThread_ = 0;  // the host's script thread: the only one that may call the host
     bool holdHandles_ = false;
     std::string holdPrefix_;  // empty: every function's handles are held
 };

@@ -13,6 +13,8 @@ namespace {
 
 std::map<uint32_t, HostObject> gObjects;
 std::map<uint32_t, int> gHeld;  // references handed to the library, by object
+std::map<uint32_t, int> gTestHeld;  // references tests hold, by object
+std::set<uint32_t> gGone;           // objects that went with their last reference
 uint32_t gNextObject = 1;
 Host* gCleanFor = nullptr;  // the host whose cleanup forgets the objects
 
@@ -22,14 +24,26 @@ constexpr int kNoObject = 1924;    // "Object is not an object."
 constexpr const char* kFormClass = "KavroHostForm";
 constexpr const char* kInnerClass = "KavroHostInner";
 
+// The object goes: its windows are destroyed and the automation object it
+// stands for loses the host's reference.
+void destroy(uint32_t ref) {
+    auto it = gObjects.find(ref);
+    if (it == gObjects.end()) return;
+    HostObject o = std::move(it->second);
+    gObjects.erase(it);
+    gGone.insert(ref);
+    if (o.window && IsWindow(o.window)) DestroyWindow(o.window);  // the inner window goes with it
+    forgetWindow(o.window);
+    forgetWindow(o.inner);
+    if (o.dispatch) o.dispatch->Release();
+}
+
+// The program ends: every object still there goes.
 void forgetAll() {
-    for (auto& [ref, o] : gObjects) {
-        if (o.window && IsWindow(o.window)) DestroyWindow(o.window);  // the inner window goes with it
-        forgetWindow(o.window);
-        forgetWindow(o.inner);
-    }
-    gObjects.clear();
+    while (!gObjects.empty()) destroy(gObjects.begin()->first);
     gHeld.clear();
+    gTestHeld.clear();
+    gGone.clear();
     gNextObject = 1;
     gCleanFor = nullptr;
 }
@@ -75,6 +89,9 @@ HostObject* objectArg(Host& h, word_t address, const char* what) {
         h.violation(std::string(what) + " was given a value that is not an object");
         return nullptr;
     }
+    if (gGone.count(hv->object))
+        h.violation(std::string(what) + " was given object " + std::to_string(hv->object) +
+                    ", whose last reference is gone");
     return findObject(hv->object);
 }
 
@@ -146,6 +163,10 @@ ApiRegistration getPropertyApi(api::GetProperty, [](Host& h, HostCallRecord& r) 
 
 ApiRegistration releaseObject(api::ReleaseObject, [](Host& h, HostCallRecord& r) {
     const auto* hv = reinterpret_cast<const HostValue*>(r.arg1);
+    if (hv && hv->type == 'O' && gGone.count(hv->object)) {
+        h.violation("HostReleaseObject of object " + std::to_string(hv->object) + ", whose last reference is gone");
+        return;
+    }
     if (!hv || hv->type != 'O' || gHeld[hv->object] <= 0) {
         h.violation("HostReleaseObject of a reference the library does not hold");
         return;
@@ -162,7 +183,7 @@ LoadRegistration dispatchObjects([](Host& host, HMODULE) {
         if (a.size() != 2 || a[0].asNumber() != 3096) return {};
         auto* d = reinterpret_cast<IDispatch*>(static_cast<uintptr_t>(a[1].asNumber()));
         if (!d) return {};
-        d->AddRef();
+        d->AddRef();  // the host object's own, released when the object goes
         HostObject o;
         o.className = "dispatch";
         o.dispatch = d;
@@ -189,7 +210,9 @@ Value newObject(Host& host, const std::string& className) {
     HostObject o;
     o.className = className;
     o.properties["CLASS"] = Str(className);
-    return makeObject(host, std::move(o));
+    Value v = makeObject(host, std::move(o));
+    if (!host.inStatement()) holdObject(v);  // a test's own; a script's goes to a variable
+    return v;
 }
 
 Value newWindowObject(Host& host, const std::string& className, const std::string& caption, bool withInner) {
@@ -204,7 +227,9 @@ Value newWindowObject(Host& host, const std::string& className, const std::strin
         o.inner = CreateWindowExA(0, kInnerClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, o.window, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
     o.properties["HWND"] = Num(static_cast<double>(reinterpret_cast<uintptr_t>(o.window)));
-    return makeObject(host, std::move(o));
+    Value v = makeObject(host, std::move(o));
+    if (!host.inStatement()) holdObject(v);
+    return v;
 }
 
 HostObject* findObject(uint32_t ref) {
@@ -226,6 +251,53 @@ void setProperty(const Value& object, const std::string& name, Value v) {
 }
 
 void holdReference(uint32_t ref) { ++gHeld[ref]; }
+
+namespace {
+// References on every object there is, by object.
+std::map<uint32_t, int> countReferences(const Host& host) {
+    std::map<uint32_t, int> n;
+    for (auto& [ref, o] : gObjects) {
+        n[ref] += 0;
+        for (auto& [name, v] : o.properties)
+            if (v.type == 'O') ++n[v.object];
+    }
+    for (auto& [name, var] : host.variables())
+        for (const Value& v : var.items)
+            if (v.type == 'O') ++n[v.object];
+    for (auto& [ref, k] : gHeld) n[ref] += k;
+    for (auto& [ref, k] : gTestHeld) n[ref] += k;
+    return n;
+}
+}  // namespace
+
+int objectReferences(const Value& object) {
+    if (object.type != 'O' || !findObject(object.object) || !Host::current()) return 0;
+    return countReferences(*Host::current())[object.object];
+}
+
+bool objectGone(const Value& object) { return object.type == 'O' && gGone.count(object.object) != 0; }
+
+void holdObject(const Value& object) {
+    if (findObject(object)) ++gTestHeld[object.object];
+}
+
+void releaseObject(Host& host, const Value& object) {
+    if (object.type != 'O' || gTestHeld[object.object] <= 0) return;
+    --gTestHeld[object.object];
+    collectObjects(host);
+}
+
+void collectObjects(Host& host) {
+    for (bool again = true; again;) {
+        again = false;
+        for (auto& [ref, n] : countReferences(host)) {
+            if (n > 0 || !gObjects.count(ref)) continue;
+            destroy(ref);  // what its properties held may go now too
+            again = true;
+            break;
+        }
+    }
+}
 
 int heldObjectReferences() {
     int n = 0;

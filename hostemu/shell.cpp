@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include <windows.h>
@@ -171,24 +172,44 @@ int Shell::declare(const std::string& rest) {
 
 // The statements of a PROCEDURE block, run with the arguments in the
 // variables its LPARAMETERS line names; RETURN gives the result (.T. without).
+// What the procedure makes is its own: when it ends its parameters and the
+// variables it created go (objects they held lose those references), and
+// the outer variables its parameters hid come back; PUBLIC ones stay.
 Procedure Shell::procedure(std::vector<std::string> body) {
     std::vector<std::string> params;
     if (!body.empty()) {
         auto [word, names] = firstWord(body[0]);
         if (word == "LPARAMETERS" || word == "PARAMETERS") {
-            for (const std::string& n : splitList(names)) params.push_back(trim(n));
+            for (const std::string& n : splitList(names)) params.push_back(upper(trim(n)));
             body.erase(body.begin());
         }
     }
     return [this, params, body](std::vector<Value>& args) {
+        auto& vars = host_.variableTable();
+        std::set<std::string> before, publics;
+        for (auto& [name, v] : vars) before.insert(name);
+        std::map<std::string, Variable> hidden;
+        for (const std::string& p : params)
+            if (auto it = vars.find(p); it != vars.end()) hidden[p] = it->second;
+        for (const std::string& p : params) vars.erase(p);
         for (size_t k = 0; k < params.size(); ++k) host_.setVar(params[k], k < args.size() ? args[k] : Bool(false));
+        Value result = Bool(true);
         for (const std::string& stmt : body) {
             if (upper(stmt) == "RETURN") break;
-            if (upper(stmt).rfind("RETURN ", 0) == 0) return host_.evaluate(substitute(stmt.substr(7))).value;
+            if (upper(stmt).rfind("RETURN ", 0) == 0) {
+                result = host_.evaluate(substitute(stmt.substr(7))).value;
+                break;
+            }
+            if (upper(stmt).rfind("PUBLIC ", 0) == 0)
+                for (const std::string& n : splitList(stmt.substr(7))) publics.insert(upper(trim(n)));
             Result r = host_.execute(substitute(stmt));
             if (!r.ok()) emit("error " + std::to_string(r.error) + ": " + r.message + "\n");
         }
-        return Bool(true);
+        for (auto it = vars.begin(); it != vars.end();)
+            it = before.count(it->first) || publics.count(it->first) ? std::next(it) : vars.erase(it);
+        for (const std::string& p : params) vars.erase(p);
+        for (auto& [name, v] : hidden) vars[name] = v;
+        return result;
     };
 }
 

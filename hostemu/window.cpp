@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <stdexcept>
+#include <utility>
 
 #include "hostemu/host.h"
 
@@ -187,6 +189,67 @@ HWND windowOf(int32_t id) { return windowHandle(id); }
 
 void forgetWindow(HWND window) {
     std::erase_if(gWindows.byId, [&](const auto& entry) { return !entry.second.owned && entry.second.hwnd == window; });
+}
+
+// ---- another party's subclass ----
+
+namespace {
+// Each subclass has a procedure of its own (a slot), so that several may
+// stand on one window; a slot stays taken while a chain may run through it.
+struct Foreign {
+    HWND window = nullptr;
+    WNDPROC previous = nullptr;
+    int messages = 0;
+    bool owned = false;  // a ForeignSubclass object stands for it
+};
+constexpr int kForeignSlots = 8;
+Foreign gForeign[kForeignSlots];
+
+template <int N>
+LRESULT CALLBACK foreignProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    Foreign& f = gForeign[N];
+    ++f.messages;
+    const WNDPROC previous = f.previous;
+    if (msg == WM_NCDESTROY && !f.owned) f = Foreign{};  // the window goes: the slot is free
+    return previous ? CallWindowProcA(previous, w, msg, wp, lp) : DefWindowProcA(w, msg, wp, lp);
+}
+template <int... N>
+constexpr WNDPROC foreignProcAt(int k, std::integer_sequence<int, N...>) {
+    constexpr WNDPROC procs[] = {&foreignProc<N>...};
+    return procs[k];
+}
+WNDPROC foreignProcOf(int k) { return foreignProcAt(k, std::make_integer_sequence<int, kForeignSlots>{}); }
+// A window procedure as the word SetWindowLongPtrA keeps.
+LONG_PTR procWord(WNDPROC p) { return reinterpret_cast<LONG_PTR>(p); }
+}  // namespace
+
+ForeignSubclass::ForeignSubclass(HWND window) : window_(window) {
+    for (int k = 0; k < kForeignSlots; ++k) {
+        if (gForeign[k].window) continue;
+        slot_ = k;
+        gForeign[k] = Foreign{window, nullptr, 0, true};
+        gForeign[k].previous =
+            reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, procWord(foreignProcOf(k))));
+        return;
+    }
+    throw std::runtime_error("too many foreign subclasses at once");
+}
+
+ForeignSubclass::~ForeignSubclass() {
+    Foreign& f = gForeign[slot_];
+    f.owned = false;
+    if (!IsWindow(window_)) {
+        f = Foreign{};
+    } else if (inFront()) {
+        SetWindowLongPtrA(window_, GWLP_WNDPROC, procWord(f.previous));
+        f = Foreign{};
+    }  // else it stays in the chain, passing messages on, until the window goes
+}
+
+int ForeignSubclass::messages() const { return gForeign[slot_].messages; }
+
+bool ForeignSubclass::inFront() const {
+    return GetWindowLongPtrA(window_, GWLP_WNDPROC) == procWord(foreignProcOf(slot_));
 }
 
 }  // namespace hostemu

@@ -50,4 +50,24 @@ int32_t windowId(HWND window);
 HWND windowOf(int32_t id);
 void forgetWindow(HWND window);
 
+// Another party's subclass of a window, put on top of whatever procedure the
+// window has now, as the host's own event binding does: it counts the
+// messages it sees and passes each to the procedure it replaced. When it
+// goes it takes itself out only where it is still in front; otherwise it
+// stays in the chain, passing messages on, as a careful subclasser does.
+class ForeignSubclass {
+public:
+    explicit ForeignSubclass(HWND window);
+    ~ForeignSubclass();
+    ForeignSubclass(const ForeignSubclass&) = delete;
+    ForeignSubclass& operator=(const ForeignSubclass&) = delete;
+    int messages() const;
+    bool inFront() const;
+    HWND window() const { return window_; }
+
+private:
+    HWND window_;
+    int slot_ = 0;
+};
+
 }  // namespace hostemu

@@ -68,8 +68,8 @@ TEST_F(Cipher, TheLastKeyStaysInForce) {
     ok("C_ENCODE", {Str("first"), Str("key one")});
     EXPECT_EQ(ok("C_ENCODE", {Str(t)}).str, enciphered(t, "key one"));
     // A key of a type that names no bytes changes nothing and sets no result.
-    EXPECT_EQ(describe(ok("C_ENCODE", {Str(t), Bool(true)})), describe(Bool(true)));
-    EXPECT_EQ(describe(ok("C_DECODE", {Date(2460000)})), describe(Bool(true)));
+    none("C_ENCODE", {Str(t), Bool(true)});
+    none("C_DECODE", {Date(2460000)});
     EXPECT_EQ(ok("C_DECODE", {Str(t)}).str, enciphered(t, "key one"));
 }
 
@@ -160,7 +160,7 @@ TEST_F(Cipher, MemoryBlocksAreChangedInPlace) {
     // A string under the key the descriptor gave
     EXPECT_EQ(ok("C_DECODE", {Str(want)}).str, "bytes in process memory");
     // A null descriptor is refused without harm.
-    EXPECT_EQ(describe(ok("C_ENCODE", {Address(uintptr_t{0})})), describe(Bool(true)));
+    none("C_ENCODE", {Address(uintptr_t{0})});
 }
 
 TEST_F(Cipher, WordCodeSwapsPairsAndAddsARunningSum) {

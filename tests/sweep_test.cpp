@@ -348,6 +348,8 @@ protected:
         if (seconds > bound) ADD_FAILURE() << current_ << " took " << seconds << " s";
         if (!r.ok() && !documentedError(r.error))
             ADD_FAILURE() << current_ << " ended in error " << r.error << " (" << r.message << ")";
+        // No result reads as .T.: only the functions that document none may leave it unset.
+        if (r.ok() && !r.returned && !setsNoResult(name)) ADD_FAILURE() << current_ << " set no result";
         releaseBlock(name, r);
         return r;
     }
@@ -362,10 +364,12 @@ protected:
         std::fflush(stderr);
     }
 
-    // A block M_ALLOC handed out goes back.
+    // A block M_ALLOC handed out goes back, and so does a menu of WP_CREATE.
     void releaseBlock(const std::string& name, const Result& r) {
+        if (name == "WP_CREATE" && r.ok() && r.value.asNumber() != 0)
+            DestroyMenu(reinterpret_cast<HMENU>(static_cast<uintptr_t>(r.value.asNumber())));
         if (name == "M_ALLOC" && r.ok() && r.value.type == 'N' && r.value.num != 0)
-            GlobalFree(reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(r.value.num)));
+            freeLibraryBlock(reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(r.value.num)));
     }
 
     // ---- argument lists ----
@@ -559,7 +563,7 @@ protected:
     void afterCall(const Row& row, const Result& r) {
         if (!fresh_) return;
         const bool gave = r.ok() && r.value.type == 'N' && r.value.num != 0;
-        if (row.name == "M_SIZE" && gave) GlobalFree(reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(r.value.num)));
+        if (row.name == "M_SIZE" && gave) freeLibraryBlock(reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(r.value.num)));
         else if (row.name != "M_FREE" || !r.ok()) GlobalFree(fresh_);  // refused: the block is still there
         fresh_ = nullptr;
     }
