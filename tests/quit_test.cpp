@@ -11,6 +11,7 @@
 #include "hostemu/msgbox.h"
 #include "tests/files_support.h"
 #include "tests/peer_support.h"
+#include "tests/threads_support.h"
 
 namespace kavro_test {
 namespace {
@@ -90,12 +91,18 @@ protected:
         send_ = importPatch<decltype(&::SendMessageTimeoutA)>(m, "user32.dll", "SendMessageTimeoutA", &Clock::send);
         ASSERT_TRUE(ticks_->active() && wait_->active() && attributes_->active() && post_->active() &&
                     foreground_->active() && send_->active());
+        threads_ = std::make_unique<ThreadLedger>(m);
+        ASSERT_TRUE(threads_->active());
         signal_ = path("quit.sig");
     }
     void TearDown() override {
         stop();  // the unload ends the watcher while the clock is still ours
         if (Clock::share) SetEvent(Clock::share);
         for (int k = 0; k < 3000 && Clock::looking; ++k) Sleep(5);
+        // The watcher and the warning box gave back their handles and module references.
+        EXPECT_TRUE(threads_->settle());
+        EXPECT_EQ(threads_->openHandles(), 0);
+        threads_.reset();
         ticks_.reset();
         wait_.reset();
         attributes_.reset();
@@ -139,6 +146,7 @@ protected:
     std::unique_ptr<ImportPatch<decltype(&::PostThreadMessageA)>> post_;
     std::unique_ptr<ImportPatch<decltype(&::GetForegroundWindow)>> foreground_;
     std::unique_ptr<ImportPatch<decltype(&::SendMessageTimeoutA)>> send_;
+    std::unique_ptr<ThreadLedger> threads_;
 };
 
 TEST_F(Quit, OneWarningThenQuitAtTheDeadline) {
@@ -149,6 +157,7 @@ TEST_F(Quit, OneWarningThenQuitAtTheDeadline) {
     ASSERT_TRUE(writeFile(signal_, ""));
     ASSERT_TRUE(awaitPosts(1));
     DeleteFileA(signal_.c_str());  // too late to cancel anything
+    EXPECT_EQ(threads_->started(), 2);  // the watcher and the warning box
 
     std::lock_guard<std::mutex> g(Clock::lock);
     // Looked at every 24 seconds: 20 between looks, rounded up to the 4-second pauses.
