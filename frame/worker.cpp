@@ -43,12 +43,15 @@ struct Worker {
     HANDLE stop = nullptr;                // set with WorkerKeepRunning cleared: ends the worker's pause
     IDispatch* volatile ServerDispatch = nullptr;  // the server object, in the worker's apartment
     volatile LONG cookie = 0;  // its entry in the interface table while the script may have it
+    HANDLE asked = nullptr;    // set by MT_OBJECT: the script wants the object
+    HANDLE offered = nullptr;  // set by the worker once it has answered (or will answer no more)
     wchar_t ServerProgId[51];
     wchar_t RunMethodName[21];
     wchar_t CleanMethodName[21];
 
     ~Worker() {
-        if (stop) CloseHandle(stop);
+        for (HANDLE h : {stop, asked, offered})
+            if (h) CloseHandle(h);
     }
 };
 
@@ -114,15 +117,30 @@ DISPID methodId(IDispatch* object, wchar_t* name, HRESULT& hr) {
     return id;
 }
 
-// The pause between two runs. It serves the calls the script makes on the
-// object meanwhile, and ends at once when the worker is asked to stop.
-void pause(Worker& w) {
-    DWORD which;
-    HANDLE stop = w.stop;
-    CoWaitForMultipleHandles(0, kRunPauseMillis, 1, &stop, &which);
+// Puts the object in the interface table, once, when the script first asks
+// for it: a worker that is never asked marshals nothing.
+void offer(Worker& w, IGlobalInterfaceTable* table) {
+    DWORD cookie = 0;
+    if (!w.cookie && table && table->RegisterInterfaceInGlobal(w.ServerDispatch, IID_IDispatch, &cookie) == S_OK)
+        w.cookie = static_cast<LONG>(cookie);
+    SetEvent(w.offered);
 }
 
-void callRunAndClean(Worker& w, IDispatch* object, DWORD tid) {
+// The pause between two runs. It serves the calls the script makes on the
+// object and its requests for it meanwhile, and ends at once when the worker
+// is asked to stop.
+void pause(Worker& w, IGlobalInterfaceTable* table) {
+    const DWORD start = GetTickCount();
+    for (DWORD waited = 0; waited < kRunPauseMillis; waited = GetTickCount() - start) {
+        HANDLE events[2] = {w.stop, w.asked};
+        DWORD which = 0;
+        const HRESULT hr = CoWaitForMultipleHandles(0, kRunPauseMillis - waited, 2, events, &which);
+        if (hr != S_OK || which == 0) return;
+        offer(w, table);
+    }
+}
+
+void callRunAndClean(Worker& w, IDispatch* object, IGlobalInterfaceTable* table, DWORD tid) {
     HRESULT hr;
     const DISPID run = methodId(object, w.RunMethodName, hr);
     trace("TID=%u GetIDsOfName(Run)=%u", tid, static_cast<unsigned>(hr));
@@ -136,11 +154,12 @@ void callRunAndClean(Worker& w, IDispatch* object, DWORD tid) {
             const bool more = SUCCEEDED(hr) && result.vt == VT_BOOL && result.boolVal != VARIANT_FALSE;
             VariantClear(&result);
             if (more)
-                pause(w);
+                pause(w, table);
             else
                 w.WorkerKeepRunning = 0;
         }
     }
+    SetEvent(w.offered);  // a request from now on is not answered
     const DISPID clean = methodId(object, w.CleanMethodName, hr);
     trace("TID=%u GetIDsOfName(Clean)=%u", tid, static_cast<unsigned>(hr));
     if (SUCCEEDED(hr)) {
@@ -170,14 +189,10 @@ void runServer(Worker& w, DWORD tid) {
 
     // The script may have the object while the worker runs it.
     ComRef<IGlobalInterfaceTable> table;
-    DWORD cookie = 0;
-    if (openInterfaceTable(table) && table->RegisterInterfaceInGlobal(object, IID_IDispatch, &cookie) == S_OK)
-        w.cookie = static_cast<LONG>(cookie);
-    callRunAndClean(w, object, tid);
-    if (cookie) {
-        w.cookie = 0;
+    openInterfaceTable(table);
+    callRunAndClean(w, object, table.p, tid);
+    if (const DWORD cookie = static_cast<DWORD>(InterlockedExchange(&w.cookie, 0)))
         table->RevokeInterfaceFromGlobal(cookie);
-    }
     // The worker's own reference goes; the script's keep the object until
     // the apartment closes.
     const ULONG count = object->Release();
@@ -210,9 +225,17 @@ bool methodText(const Args& a, int i, const char* fallback, wchar_t* out, int un
 
 int32_t handleNumber() { return static_cast<int32_t>(reinterpret_cast<uintptr_t>(WorkerHandle)); }
 
-// A reference to the running server object for the host's apartment, or none.
+// A reference to the running server object for the host's apartment, or
+// none. The worker offers the object between two runs; the wait for it is
+// bounded like the stop's.
 IDispatch* scriptReference() {
-    const DWORD cookie = gWorker ? static_cast<DWORD>(gWorker->cookie) : 0;
+    if (!gWorker) return nullptr;
+    if (!gWorker->cookie) {
+        SetEvent(gWorker->asked);
+        HANDLE answers[2] = {gWorker->offered, WorkerHandle};
+        WaitForMultipleObjects(2, answers, FALSE, kStopPolls * kStopPollMillis);
+    }
+    const DWORD cookie = static_cast<DWORD>(gWorker->cookie);
     ComRef<IGlobalInterfaceTable> table;
     IDispatch* object = nullptr;
     if (cookie && openInterfaceTable(table) &&
@@ -251,7 +274,9 @@ void MT_CREATE(ParamBlock* pb) {
                       methodText(a, 2, "Run", w->RunMethodName, 21) && methodText(a, 3, "Clean", w->CleanMethodName, 21);
     if (!fits) failText("Invalid parameters");
     w->stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (w->stop) WorkerHandle = startThread(runWorker, w.get());
+    w->asked = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    w->offered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (w->stop && w->asked && w->offered) WorkerHandle = startThread(runWorker, w.get());
     if (WorkerHandle) gWorker = w.release();
     retInt(handleNumber(), 12);
 }
