@@ -1,37 +1,70 @@
 // The worker thread: it creates a COM object by its programmatic identifier,
 // calls its run method once a second for as long as it answers true, then its
-// clean method once, and lets the object go. The worker never calls the host;
-// it shares four words with the host's thread, without locks.
+// clean method once, and lets the object go. The worker never calls the host.
+//
+// Each MT_CREATE gives its worker a state of its own, shared by the host's
+// thread and that worker alone, so that a worker the stop routine stopped
+// waiting for finishes on its own state and never touches its successor's.
+// The server object lives in the worker's apartment: the script gets a
+// reference marshalled to its own apartment through the global interface
+// table, and the worker's pauses serve the calls made on it.
 #include "frame/worker.h"
 
 #include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
-#include <process.h>
 
 #include <cstdarg>
 #include <cstdio>
+#include <memory>
+#include <new>
 
 #include "frame/kavro.h"
+#include "frame/lifecycle.h"
 #include "frame/state.h"
+#include "frame/thread.h"
 #include "frame/trace.h"
 
 using namespace kv;
 
 namespace {
 
-wchar_t ServerProgId[51];
-wchar_t RunMethodName[21];
-wchar_t CleanMethodName[21];
-IDispatch* volatile ServerDispatch = nullptr;
-volatile uintptr_t WorkerHandle = 0;
-volatile LONG WorkerAlive = 0;
-volatile LONG WorkerKeepRunning = 0;
-volatile LONG WorkerTrace = -1;  // -1 until read from the library's trace switch
-
 constexpr int kStopPolls = 50;       // the stop routine waits at most 50 x 100 ms
 constexpr DWORD kStopPollMillis = 100;
 constexpr DWORD kRunPauseMillis = 1000;
+
+// {00000323-0000-0000-C000-000000000046}: the system's global interface table.
+constexpr CLSID kInterfaceTable = {0x00000323, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+// One worker's state. The host's thread and the worker each hold a share;
+// whichever lets go last frees it.
+struct Worker {
+    volatile LONG shares = 2;
+    volatile LONG WorkerKeepRunning = 1;  // cleared to ask the worker to stop, or by the worker
+    HANDLE stop = nullptr;                // set with WorkerKeepRunning cleared: ends the worker's pause
+    IDispatch* volatile ServerDispatch = nullptr;  // the server object, in the worker's apartment
+    volatile LONG cookie = 0;  // its entry in the interface table while the script may have it
+    HANDLE asked = nullptr;    // set by MT_OBJECT: the script wants the object
+    HANDLE offered = nullptr;  // set by the worker once it has answered (or will answer no more)
+    wchar_t ServerProgId[51];
+    wchar_t RunMethodName[21];
+    wchar_t CleanMethodName[21];
+
+    ~Worker() {
+        for (HANDLE h : {stop, asked, offered})
+            if (h) CloseHandle(h);
+    }
+};
+
+void letGo(Worker* w) {
+    if (InterlockedDecrement(&w->shares) == 0) delete w;
+}
+
+// The host's side.
+Worker* gWorker = nullptr;       // the current worker's state; none once stopped
+HANDLE WorkerHandle = nullptr;   // its thread
+uintptr_t gLastPointer = 0;      // the stopped worker's server object, for MT_POINTER until the next start
+volatile LONG WorkerTrace = -1;  // -1 until read from the library's trace switch
 
 void trace(const char* format, ...) {
     if (WorkerTrace != 1) return;
@@ -45,6 +78,30 @@ void trace(const char* format, ...) {
 
 void readTraceSwitch() {
     if (WorkerTrace == -1) WorkerTrace = DebugTrace(nullptr);
+}
+
+// An interface pointer, released with its owner.
+template <class T>
+struct ComRef {
+    T* p = nullptr;
+    ComRef() = default;
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    ~ComRef() {
+        if (p) p->Release();
+    }
+    T* operator->() const { return p; }
+    void** out() { return reinterpret_cast<void**>(&p); }
+    T* take() {
+        T* t = p;
+        p = nullptr;
+        return t;
+    }
+};
+
+bool openInterfaceTable(ComRef<IGlobalInterfaceTable>& table) {
+    return CoCreateInstance(kInterfaceTable, nullptr, CLSCTX_INPROC_SERVER, IID_IGlobalInterfaceTable,
+                            table.out()) == S_OK;
 }
 
 // Calls a method without arguments; the result variant is left for the caller.
@@ -61,27 +118,35 @@ DISPID methodId(IDispatch* object, wchar_t* name, HRESULT& hr) {
     return id;
 }
 
-void runServer(DWORD tid) {
-    CLSID cls;
-    HRESULT hr = CLSIDFromProgID(ServerProgId, &cls);
-    trace("TID=%u CLSIDFromPogID=%u", tid, static_cast<unsigned>(hr));
-    if (hr != S_OK) return;
-    IUnknown* unknown = nullptr;
-    hr = CoCreateInstance(cls, nullptr, 0x15, IID_IUnknown, reinterpret_cast<void**>(&unknown));
-    trace("TID=%u CoCreateInstance=%u", tid, static_cast<unsigned>(hr));
-    if (hr != S_OK) return;
-    IDispatch* object = nullptr;
-    hr = unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&object));
-    const ULONG left = unknown->Release();
-    trace("TID=%u  QueryInterface(IDispatch)=%u  pIUnknown->Release=%u", tid, static_cast<unsigned>(hr),
-          static_cast<unsigned>(left));
-    if (FAILED(hr) || !object) return;
-    ServerDispatch = object;
+// Puts the object in the interface table, once, when the script first asks
+// for it: a worker that is never asked marshals nothing.
+void offer(Worker& w, IGlobalInterfaceTable* table) {
+    DWORD cookie = 0;
+    if (!w.cookie && table && table->RegisterInterfaceInGlobal(w.ServerDispatch, IID_IDispatch, &cookie) == S_OK)
+        w.cookie = static_cast<LONG>(cookie);
+    SetEvent(w.offered);
+}
 
-    const DISPID run = methodId(object, RunMethodName, hr);
+// The pause between two runs. It serves the calls the script makes on the
+// object and its requests for it meanwhile, and ends at once when the worker
+// is asked to stop.
+void pause(Worker& w, IGlobalInterfaceTable* table) {
+    const DWORD start = GetTickCount();
+    for (DWORD waited = 0; waited < kRunPauseMillis; waited = GetTickCount() - start) {
+        HANDLE events[2] = {w.stop, w.asked};
+        DWORD which = 0;
+        const HRESULT hr = CoWaitForMultipleHandles(0, kRunPauseMillis - waited, 2, events, &which);
+        if (hr != S_OK || which == 0) return;
+        offer(w, table);
+    }
+}
+
+void callRunAndClean(Worker& w, IDispatch* object, IGlobalInterfaceTable* table, DWORD tid) {
+    HRESULT hr;
+    const DISPID run = methodId(object, w.RunMethodName, hr);
     trace("TID=%u GetIDsOfName(Run)=%u", tid, static_cast<unsigned>(hr));
     if (SUCCEEDED(hr)) {
-        while (WorkerKeepRunning == 1) {
+        while (w.WorkerKeepRunning == 1) {
             VARIANT result;
             hr = invoke(object, run, result);
             trace("TID=%u Invoke(Run)=%u varResult.vt=%u varResult.boolVal=%u", tid, static_cast<unsigned>(hr),
@@ -90,12 +155,13 @@ void runServer(DWORD tid) {
             const bool more = SUCCEEDED(hr) && result.vt == VT_BOOL && result.boolVal != VARIANT_FALSE;
             VariantClear(&result);
             if (more)
-                Sleep(kRunPauseMillis);
+                pause(w, table);
             else
-                WorkerKeepRunning = 0;
+                w.WorkerKeepRunning = 0;
         }
     }
-    const DISPID clean = methodId(object, CleanMethodName, hr);
+    SetEvent(w.offered);  // a request from now on is not answered
+    const DISPID clean = methodId(object, w.CleanMethodName, hr);
     trace("TID=%u GetIDsOfName(Clean)=%u", tid, static_cast<unsigned>(hr));
     if (SUCCEEDED(hr)) {
         VARIANT result;
@@ -103,31 +169,52 @@ void runServer(DWORD tid) {
         VariantClear(&result);
         trace("TID=%u Invoke(Clean)=%u", tid, static_cast<unsigned>(hr));
     }
-    // Every reference still held goes, the host's from MT_OBJECT included.
-    for (ULONG count = 1; count != 0;) {
-        count = object->Release();
-        trace("TID=%u pIDispatch->Release=%u", tid, static_cast<unsigned>(count));
-    }
 }
 
-// The thread holds a reference on the library, so that an unload that stops
-// waiting for it cannot unmap the code it runs; it gives it back as it ends.
-void __cdecl workerThread(void* module) {
+void runServer(Worker& w, DWORD tid) {
+    CLSID cls;
+    HRESULT hr = CLSIDFromProgID(w.ServerProgId, &cls);
+    trace("TID=%u CLSIDFromPogID=%u", tid, static_cast<unsigned>(hr));
+    if (hr != S_OK) return;
+    ComRef<IUnknown> unknown;
+    hr = CoCreateInstance(cls, nullptr, 0x15, IID_IUnknown, unknown.out());
+    trace("TID=%u CoCreateInstance=%u", tid, static_cast<unsigned>(hr));
+    if (hr != S_OK) return;
+    IDispatch* object = nullptr;
+    hr = unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&object));
+    const ULONG left = unknown.take()->Release();
+    trace("TID=%u  QueryInterface(IDispatch)=%u  pIUnknown->Release=%u", tid, static_cast<unsigned>(hr),
+          static_cast<unsigned>(left));
+    if (FAILED(hr) || !object) return;
+    w.ServerDispatch = object;
+
+    // The script may have the object while the worker runs it.
+    ComRef<IGlobalInterfaceTable> table;
+    openInterfaceTable(table);
+    callRunAndClean(w, object, table.p, tid);
+    if (const DWORD cookie = static_cast<DWORD>(InterlockedExchange(&w.cookie, 0)))
+        table->RevokeInterfaceFromGlobal(cookie);
+    // The worker's own reference goes; the script's keep the object until
+    // the apartment closes.
+    const ULONG count = object->Release();
+    trace("TID=%u pIDispatch->Release=%u", tid, static_cast<unsigned>(count));
+}
+
+void runWorker(void* context) {
+    struct Share {
+        Worker* w;
+        ~Share() { letGo(w); }
+    } share{static_cast<Worker*>(context)};
     const DWORD tid = GetCurrentThreadId();
-    try {
-        trace("TID=%u Start thread", tid);
-        const HRESULT hr = CoInitialize(nullptr);
-        trace("TID=%u CoInitialize=%u", tid, static_cast<unsigned>(hr));
-        if (hr == S_OK) {
-            runServer(tid);
-            CoUninitialize();
-            CoFreeUnusedLibraries();
-        }
-        trace("TID=%u End of thread reached  Kavro (plume)", tid);
-    } catch (...) {
+    trace("TID=%u Start thread", tid);
+    const HRESULT hr = CoInitialize(nullptr);
+    trace("TID=%u CoInitialize=%u", tid, static_cast<unsigned>(hr));
+    if (hr == S_OK) {
+        runServer(*share.w, tid);
+        CoUninitialize();  // disconnects every reference the script still holds
+        CoFreeUnusedLibraries();
     }
-    WorkerAlive = 0;
-    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+    trace("TID=%u End of thread reached  Kavro (plume)", tid);
 }
 
 // Converts a present character argument, or the default, into `out`; false
@@ -137,65 +224,87 @@ bool methodText(const Args& a, int i, const char* fallback, wchar_t* out, int un
     return MultiByteToWideChar(CP_ACP, 0, text, -1, out, units) != 0;
 }
 
+int32_t handleNumber() { return static_cast<int32_t>(reinterpret_cast<uintptr_t>(WorkerHandle)); }
+
+// A reference to the running server object for the host's apartment, or
+// none. The worker offers the object between two runs; the wait for it is
+// bounded like the stop's.
+IDispatch* scriptReference() {
+    if (!gWorker) return nullptr;
+    if (!gWorker->cookie) {
+        SetEvent(gWorker->asked);
+        HANDLE answers[2] = {gWorker->offered, WorkerHandle};
+        WaitForMultipleObjects(2, answers, FALSE, kStopPolls * kStopPollMillis);
+    }
+    const DWORD cookie = static_cast<DWORD>(gWorker->cookie);
+    ComRef<IGlobalInterfaceTable> table;
+    IDispatch* object = nullptr;
+    if (cookie && openInterfaceTable(table) &&
+        table->GetInterfaceFromGlobal(cookie, IID_IDispatch, reinterpret_cast<void**>(&object)) != S_OK)
+        object = nullptr;
+    return object;
+}
+
 }  // namespace
 
 void StopWorker() {
     readTraceSwitch();
-    if (WorkerHandle == 0) return;
-    WorkerKeepRunning = 0;
-    for (int i = 0; i < kStopPolls && WorkerAlive == 1; ++i) {
+    if (!gWorker) return;
+    gWorker->WorkerKeepRunning = 0;
+    SetEvent(gWorker->stop);
+    for (int i = 0; i < kStopPolls && WaitForSingleObject(WorkerHandle, 0) == WAIT_TIMEOUT; ++i) {
         if (WorkerTrace == 1) OutputDebugStringA("Exiting...");
-        Sleep(kStopPollMillis);
+        WaitForSingleObject(WorkerHandle, kStopPollMillis);
     }
-    WorkerAlive = 0;
-    WorkerHandle = 0;
+    // A worker still running now finishes on its own state.
+    gLastPointer = reinterpret_cast<uintptr_t>(gWorker->ServerDispatch);
+    CloseHandle(WorkerHandle);
+    letGo(gWorker);
+    WorkerHandle = nullptr;
+    gWorker = nullptr;
 }
 
 void MT_CREATE(ParamBlock* pb) {
-    if (CompanionMode) return retInt(static_cast<int32_t>(WorkerHandle), 12);
+    if (CompanionMode) return retInt(handleNumber(), 12);
+    kv::lifecycle::refuseWhileUnloading();  // no thread may start that the unload has stopped waiting for
     StopWorker();
-    ServerDispatch = nullptr;
+    gLastPointer = 0;
+    std::unique_ptr<Worker> w(new (std::nothrow) Worker);
+    if (!w) fail(err::NoMemory);
     const Args a(pb);
-    const bool fits = methodText(a, 1, "KavroMT.Server", ServerProgId, 51) &&
-                      methodText(a, 2, "Run", RunMethodName, 21) && methodText(a, 3, "Clean", CleanMethodName, 21);
+    const bool fits = methodText(a, 1, "KavroMT.Server", w->ServerProgId, 51) &&
+                      methodText(a, 2, "Run", w->RunMethodName, 21) && methodText(a, 3, "Clean", w->CleanMethodName, 21);
     if (!fits) failText("Invalid parameters");
-
-    HMODULE self = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(ServerProgId), &self);
-    // Both flags are up before the thread exists, so a stop asked for at once is seen.
-    WorkerAlive = 1;
-    WorkerKeepRunning = 1;
-    const uintptr_t thread = _beginthread(workerThread, 0, self);
-    if (thread == static_cast<uintptr_t>(-1) || thread == 0) {
-        WorkerAlive = 0;
-        WorkerKeepRunning = 0;
-        if (self) FreeLibrary(self);
-        WorkerHandle = 0;
-    } else {
-        WorkerHandle = thread;
-    }
-    retInt(static_cast<int32_t>(WorkerHandle), 12);
+    w->stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    w->asked = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    w->offered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (w->stop && w->asked && w->offered) WorkerHandle = startThread(runWorker, w.get());
+    if (WorkerHandle) gWorker = w.release();
+    retInt(handleNumber(), 12);
 }
 
 void MT_DESTROY(ParamBlock*) { StopWorker(); }
 
 void MT_OBJECT(ParamBlock*) {
-    IDispatch* object = ServerDispatch;
-    // The worker releases the object as it ends: a pointer kept after that
-    // names nothing, and must not reach the host as an object.
-    if (!object || WorkerAlive != 1) return retNull('O');
+    ComRef<IDispatch> object;
+    object.p = scriptReference();
+    if (!object.p) return retNull('O');
     char expression[32];
     std::snprintf(expression, sizeof expression, "sys(3096,%u)",
-                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(object)));
+                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(object.p)));
     HostValue v{};
     if (HostEvaluate(&v, expression) != 0 || v.type != 'O') return retNull('O');
-    object->AddRef();
+    // Our reference becomes the script's; the host's copy goes back.
     HostRetValue(&v);
+    object.take();
     HostReleaseObject(&v);
 }
 
 // An address: a numeric, never negative however high the object lies.
-void MT_POINTER(ParamBlock*) { retUnsigned(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(ServerDispatch)), 12); }
+void MT_POINTER(ParamBlock*) {
+    const uintptr_t pointer = gWorker ? reinterpret_cast<uintptr_t>(gWorker->ServerDispatch) : gLastPointer;
+    retUnsigned(static_cast<uint32_t>(pointer), 12);
+}
 
 void MT_DEBUG(ParamBlock* pb) {
     readTraceSwitch();

@@ -14,6 +14,7 @@ struct Script {
     int32_t runFailsWith = 0;      // a failure HRESULT that "Run" returns instead, or 0
     int32_t runAnswersNumber = 0;  // 1: "Run" answers VT_I4 1 instead of a boolean
     int32_t cleanMillis = 0;       // how long "Clean" takes
+    int32_t runMillis = 0;         // how long each "Run" takes
 };
 
 // One call the server received.
@@ -35,7 +36,7 @@ using LiveObjectsFn = int32_t(__stdcall*)();
 using ReferencesFn = int32_t(__stdcall*)();  // the newest live object's reference count, 0 when none
 
 // The two identities the server is registered under.
-inline constexpr const char* kProgId = "KavroMT.Server";       // methods "Run" and "Clean"
+inline constexpr const char* kProgId = "KavroMT.Server";       // methods "Run", "Clean" and "Ping"
 inline constexpr const char* kOtherProgId = "KavroMT.Other";  // methods "Go" and "Tidy"
 
 }  // namespace kavromt

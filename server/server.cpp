@@ -1,6 +1,6 @@
 // KavroMT.Server: the companion automation server that the MT_ worker drives.
 // An in-process COM server offering, through IDispatch, "Run" (no arguments,
-// answers VT_BOOL) and "Clean". A second identity, KavroMT.Other, offers the
+// answers VT_BOOL), "Clean" and "Ping" (for the script's own calls). A second identity, KavroMT.Other, offers the
 // same behaviour as "Go" and "Tidy". Tests steer its answers and read every
 // call through the control entries of control.h.
 #include <windows.h>
@@ -54,7 +54,7 @@ void record(const char* method, HRESULT result) {
     gCalls.push_back(c);
 }
 
-enum : DISPID { kRun = 1, kClean = 2 };
+enum : DISPID { kRun = 1, kClean = 2, kPing = 3 };
 
 class Server;
 Server* gNewest = nullptr;  // the newest object still alive
@@ -102,6 +102,7 @@ public:
         const wchar_t* clean = other_ ? L"Tidy" : L"Clean";
         if (_wcsicmp(names[0], run) == 0) ids[0] = kRun;
         else if (_wcsicmp(names[0], clean) == 0) ids[0] = kClean;
+        else if (_wcsicmp(names[0], L"Ping") == 0) ids[0] = kPing;
         else {
             ids[0] = DISPID_UNKNOWN;
             return DISP_E_UNKNOWNNAME;
@@ -124,6 +125,7 @@ public:
                     record("Run", s.runFailsWith);
                     return s.runFailsWith;
                 }
+                if (s.runMillis) Sleep(static_cast<DWORD>(s.runMillis));
                 const bool more = runs_++ < s.runTrue;
                 if (result) {
                     VariantInit(result);
@@ -142,6 +144,10 @@ public:
                 if (s.cleanMillis) Sleep(static_cast<DWORD>(s.cleanMillis));
                 if (result) VariantInit(result);
                 record("Clean", S_OK);
+                return S_OK;
+            case kPing:  // answers nothing: a call the script makes while the worker runs
+                if (result) VariantInit(result);
+                record("Ping", S_OK);
                 return S_OK;
             default:
                 return DISP_E_MEMBERNOTFOUND;

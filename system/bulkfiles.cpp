@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "frame/kavro.h"
+#include "frame/thread.h"
 #include "system/disks.h"
 
 using namespace kv;
@@ -152,23 +153,7 @@ int32_t run() {
     return count;
 }
 
-// The library stays mapped while a worker runs: the worker holds a reference
-// of its own and gives it back as its very last act.
-DWORD WINAPI workerThread(LPVOID module) {
-    try {
-        run();
-    } catch (...) {
-    }
-    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
-}
-
-const char kInsideLibrary = 0;  // an address inside the library's image
-
-HMODULE referenceLibrary() {
-    HMODULE self = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, &kInsideLibrary, &self);
-    return self;
-}
+void runInBackground(void*) { run(); }
 
 // A character argument, terminated in place; longer than `limit` characters is refused.
 const char* textArg(Args& a, int i, size_t limit) {
@@ -199,15 +184,8 @@ void bulk(ParamBlock* pb, Operation op, int asyncArg) {
     const uint32_t ticket = publish(p);
     bool started = false;
     if (async) {
-        if (const HMODULE self = referenceLibrary()) {
-            if (const HANDLE thread = CreateThread(nullptr, 0, workerThread, self, 0, nullptr)) {
-                CloseHandle(thread);
-                awaitTaken(ticket);
-                started = true;
-            } else {
-                FreeLibrary(self);
-            }
-        }
+        started = startDetachedThread(runInBackground, nullptr);
+        if (started) awaitTaken(ticket);
     }
     // Without a worker the run happens here; an asynchronous call still answers null.
     const int32_t count = started ? 0 : run();

@@ -11,9 +11,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "frame/kavro.h"
 #include "frame/shared.h"
+#include "frame/thread.h"
 #include "system/quit.h"
 
 using namespace kv;
@@ -25,6 +28,7 @@ constexpr DWORD kWatcherPause = 4000;
 constexpr DWORD kGracePeriod = 60000;
 constexpr DWORD kWarningSettle = 300;   // before the foreground window is taken
 constexpr DWORD kCloseTimeout = 5000;   // for a window asked to close, and a warning asked to go
+constexpr DWORD kStopTimeout = 5000;    // for a watcher asked to stop
 constexpr LONG kWarningTaken = -10000000;
 
 constexpr size_t kPathSize = 262, kTitleSize = 128, kTextSize = 300;
@@ -34,29 +38,35 @@ volatile LONG& gQuitFlag = *slot(0);
 volatile LONG& gLastCheck = *slot(1);
 volatile LONG& gDeadline = *slot(2);
 
-HANDLE gWatcher = nullptr;
-HANDLE gStop = nullptr;  // set: the watcher ends
-DWORD gScriptThread = 0;
-char gPath[kPathSize], gTitle[kTitleSize], gText[kTextSize];
+// One watcher's state: its texts and its stop event. The script thread and
+// the watcher (and the warning box, once shown) each hold a share; whichever
+// lets go last frees it, so that a watcher the stop did not wait for finishes
+// on its own state and never reads its successor's.
+struct Watch {
+    volatile LONG shares = 2;
+    HANDLE stop = nullptr;  // set: the watcher ends
+    DWORD scriptThread = 0;
+    char path[kPathSize], title[kTitleSize], text[kTextSize];
 
-const char kInsideLibrary = 0;
+    ~Watch() {
+        if (stop) CloseHandle(stop);
+    }
+};
 
-// A reference of the library's own for a thread, given back as its last act.
-HMODULE referenceLibrary() {
-    HMODULE self = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, &kInsideLibrary, &self);
-    return self;
+void letGo(Watch* w) {
+    if (InterlockedDecrement(&w->shares) == 0) delete w;
 }
 
-// Waits `ms`; true when the watcher is being stopped.
-bool pause(DWORD ms) { return WaitForSingleObject(gStop, ms) == WAIT_OBJECT_0; }
+Watch* gWatch = nullptr;
+HANDLE gWatcher = nullptr;
 
-DWORD WINAPI warningThread(LPVOID module) {
-    try {
-        MessageBoxA(nullptr, gText, gTitle, MB_SYSTEMMODAL | MB_ICONHAND | MB_SETFOREGROUND | MB_TOPMOST);
-    } catch (...) {
-    }
-    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+// Waits `ms`; true when the watcher is being stopped.
+bool pause(Watch& w, DWORD ms) { return WaitForSingleObject(w.stop, ms) == WAIT_OBJECT_0; }
+
+void showWarning(void* context) {
+    Watch* w = static_cast<Watch*>(context);
+    MessageBoxA(nullptr, w->text, w->title, MB_SYSTEMMODAL | MB_ICONHAND | MB_SETFOREGROUND | MB_TOPMOST);
+    letGo(w);
 }
 
 BOOL CALLBACK closeWindow(HWND window, LPARAM) {
@@ -75,30 +85,30 @@ void dismissWarning(HANDLE warning, DWORD id) {
 // The steps that several processes may take in the same instant are claimed
 // with a compare-exchange, so that exactly one of them takes each: one look at
 // the file per interval, one finding, one warning.
-void watch() {
+void watch(Watch& w) {
     while (gQuitFlag == 0) {
         const DWORD now = GetTickCount();
         const LONG last = gLastCheck;
+        // A look that returns after the watcher was stopped (a slow share) is not told.
         if (now - static_cast<DWORD>(last) > kPollInterval &&
             InterlockedCompareExchange(&gLastCheck, static_cast<LONG>(now), last) == last &&
-            GetFileAttributesA(gPath) != INVALID_FILE_ATTRIBUTES) {
+            GetFileAttributesA(w.path) != INVALID_FILE_ATTRIBUTES && !pause(w, 0)) {
             // The deadline goes before the flag, so that no process sees the
             // flag without it; 0 would mean no deadline.
             const DWORD deadline = now + kGracePeriod;
             InterlockedCompareExchange(&gDeadline, static_cast<LONG>(deadline ? deadline : 1), 0);
             InterlockedCompareExchange(&gQuitFlag, 1, 0);
         }
-        if (pause(kWatcherPause)) return;
+        if (pause(w, kWatcherPause)) return;
     }
     HANDLE warning = nullptr;
     DWORD warningId = 0;
     HWND foreground = nullptr;
     if (InterlockedCompareExchange(&gQuitFlag, kWarningTaken, 1) == 1) {
-        if (const HMODULE self = referenceLibrary()) {
-            warning = CreateThread(nullptr, 0, warningThread, self, 0, &warningId);
-            if (!warning) FreeLibrary(self);
-        }
-        const bool stopping = pause(kWarningSettle);
+        InterlockedIncrement(&w.shares);
+        warning = startThread(showWarning, &w, &warningId);
+        if (!warning) letGo(&w);
+        const bool stopping = pause(w, kWarningSettle);
         foreground = GetForegroundWindow();
         if (stopping) {
             if (warning) dismissWarning(warning, warningId);
@@ -108,23 +118,24 @@ void watch() {
     const DWORD deadline = static_cast<DWORD>(gDeadline);
     if (deadline != 0) {
         const DWORD now = GetTickCount();
-        const bool stopping = static_cast<int32_t>(deadline - now) > 0 && pause(deadline - now);
+        const bool stopping = static_cast<int32_t>(deadline - now) > 0 && pause(w, deadline - now);
         if (warning) dismissWarning(warning, warningId);
         if (stopping) return;
         if (foreground && IsWindow(foreground))
             SendMessageTimeoutA(foreground, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kCloseTimeout, nullptr);
-        PostThreadMessageA(gScriptThread, WM_QUIT, 0, 0);
+        PostThreadMessageA(w.scriptThread, WM_QUIT, 0, 0);
     } else if (warning) {
         dismissWarning(warning, warningId);
     }
 }
 
-DWORD WINAPI watcherThread(LPVOID module) {
+void runWatcher(void* context) {
+    Watch* w = static_cast<Watch*>(context);
     try {
-        watch();
+        watch(*w);
     } catch (...) {
     }
-    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+    letGo(w);
 }
 
 // A text argument into a buffer; one that does not fit is refused.
@@ -137,13 +148,17 @@ void copyText(Args& a, int i, char* out, size_t size) {
 
 }  // namespace
 
+// The wait is bounded: a watcher held up by a look at an unreachable share
+// must not hold up FF_QUIT or the unload. It ends on its own when the look
+// returns, and its reference keeps the library mapped until then.
 void StopQuitWatcher() {
     if (!gWatcher) return;
-    SetEvent(gStop);
-    WaitForSingleObject(gWatcher, INFINITE);
+    SetEvent(gWatch->stop);
+    WaitForSingleObject(gWatcher, kStopTimeout);
     CloseHandle(gWatcher);
-    CloseHandle(gStop);
-    gWatcher = gStop = nullptr;
+    letGo(gWatch);
+    gWatcher = nullptr;
+    gWatch = nullptr;
 }
 
 void FF_QUIT(ParamBlock* pb) {
@@ -152,20 +167,15 @@ void FF_QUIT(ParamBlock* pb) {
     const uint32_t pathLength = a.value(1).length;
     if (pathLength >= 1 && pathLength <= kPathSize - 1) {
         if (a.value(2).length >= kTitleSize || a.value(3).length >= kTextSize) fail(err::BadArgument);
-        gScriptThread = GetCurrentThreadId();
-        copyText(a, 1, gPath, kPathSize);
-        copyText(a, 2, gTitle, kTitleSize);
-        copyText(a, 3, gText, kTextSize);
-        gStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        const HMODULE self = gStop ? referenceLibrary() : nullptr;
-        if (self) {
-            gWatcher = CreateThread(nullptr, 0, watcherThread, self, 0, nullptr);
-            if (!gWatcher) FreeLibrary(self);
-        }
-        if (!gWatcher && gStop) {
-            CloseHandle(gStop);
-            gStop = nullptr;
-        }
+        std::unique_ptr<Watch> w(new (std::nothrow) Watch);
+        if (!w) fail(err::NoMemory);
+        w->scriptThread = GetCurrentThreadId();
+        copyText(a, 1, w->path, kPathSize);
+        copyText(a, 2, w->title, kTitleSize);
+        copyText(a, 3, w->text, kTextSize);
+        w->stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (w->stop) gWatcher = startThread(runWatcher, w.get());
+        if (gWatcher) gWatch = w.release();
     }
     retUnsigned(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(gWatcher)), 15);
 }

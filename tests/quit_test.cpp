@@ -11,6 +11,7 @@
 #include "hostemu/msgbox.h"
 #include "tests/files_support.h"
 #include "tests/peer_support.h"
+#include "tests/threads_support.h"
 
 namespace kavro_test {
 namespace {
@@ -25,6 +26,8 @@ struct Clock {
     static inline std::vector<std::pair<HWND, UINT>> sent;
     static inline HWND foreground;
     static inline std::atomic<DWORD> watcherThread;
+    static inline HANDLE share;             // while not set, a look at the file hangs, as on an unreachable share
+    static inline std::atomic<int> looking;  // watchers inside a look
 
     static DWORD WINAPI tickCount() { return now; }
     static DWORD WINAPI wait(HANDLE h, DWORD ms) {
@@ -41,7 +44,11 @@ struct Clock {
             std::lock_guard<std::mutex> g(lock);
             polls.push_back(now);
         }
-        return GetFileAttributesA(name);
+        ++looking;
+        if (share) WaitForSingleObject(share, 15000);
+        const DWORD a = GetFileAttributesA(name);
+        --looking;
+        return a;
     }
     static BOOL WINAPI post(DWORD thread, UINT msg, WPARAM, LPARAM) {
         std::lock_guard<std::mutex> g(lock);
@@ -67,6 +74,7 @@ protected:
         Clock::postedAt.clear();
         Clock::sent.clear();
         Clock::watcherThread = 0;
+        Clock::share = nullptr;
         window_ = CreateWindowExA(0, "STATIC", "kavro quit test", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
         ASSERT_TRUE(window_);
         Clock::foreground = window_;
@@ -83,10 +91,18 @@ protected:
         send_ = importPatch<decltype(&::SendMessageTimeoutA)>(m, "user32.dll", "SendMessageTimeoutA", &Clock::send);
         ASSERT_TRUE(ticks_->active() && wait_->active() && attributes_->active() && post_->active() &&
                     foreground_->active() && send_->active());
+        threads_ = std::make_unique<ThreadLedger>(m);
+        ASSERT_TRUE(threads_->active());
         signal_ = path("quit.sig");
     }
     void TearDown() override {
         stop();  // the unload ends the watcher while the clock is still ours
+        if (Clock::share) SetEvent(Clock::share);
+        for (int k = 0; k < 3000 && Clock::looking; ++k) Sleep(5);
+        // The watcher and the warning box gave back their handles and module references.
+        EXPECT_TRUE(threads_->settle());
+        EXPECT_EQ(threads_->openHandles(), 0);
+        threads_.reset();
         ticks_.reset();
         wait_.reset();
         attributes_.reset();
@@ -98,6 +114,8 @@ protected:
         for (int k = 0; k < 500 && GetModuleHandleA("Kavro.FLL"); ++k) Sleep(10);
         EXPECT_EQ(GetModuleHandleA("Kavro.FLL"), nullptr);
         DestroyWindow(window_);
+        if (Clock::share) CloseHandle(Clock::share);
+        Clock::share = nullptr;
         FileTest::TearDown();
     }
     bool awaitPosts(size_t n) {
@@ -128,6 +146,7 @@ protected:
     std::unique_ptr<ImportPatch<decltype(&::PostThreadMessageA)>> post_;
     std::unique_ptr<ImportPatch<decltype(&::GetForegroundWindow)>> foreground_;
     std::unique_ptr<ImportPatch<decltype(&::SendMessageTimeoutA)>> send_;
+    std::unique_ptr<ThreadLedger> threads_;
 };
 
 TEST_F(Quit, OneWarningThenQuitAtTheDeadline) {
@@ -138,6 +157,7 @@ TEST_F(Quit, OneWarningThenQuitAtTheDeadline) {
     ASSERT_TRUE(writeFile(signal_, ""));
     ASSERT_TRUE(awaitPosts(1));
     DeleteFileA(signal_.c_str());  // too late to cancel anything
+    EXPECT_EQ(threads_->started(), 2);  // the watcher and the warning box
 
     std::lock_guard<std::mutex> g(Clock::lock);
     // Looked at every 24 seconds: 20 between looks, rounded up to the 4-second pauses.
@@ -189,6 +209,31 @@ TEST_F(Quit, StoppingEndsTheWatcherAtOnce) {
     host().unload();
     EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0);
     CloseHandle(second);
+    std::lock_guard<std::mutex> g(Clock::lock);
+    EXPECT_TRUE(Clock::posted.empty());
+}
+
+// A look at the file that hangs (an unreachable share) holds its watcher up;
+// neither a new FF_QUIT nor the unload waits for it beyond a bounded time. The
+// watcher ends on its own when the look returns, telling nothing of it.
+TEST_F(Quit, AWatcherHeldUpByAHangingLookIsNotWaitedFor) {
+    Clock::share = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(Clock::share);
+    ASSERT_TRUE(writeFile(signal_, ""));  // there, but the look does not come back
+    for (const bool unload : {false, true}) {
+        ResetEvent(Clock::share);
+        ok("FF_QUIT", {Str(signal_), Str("t"), Str("x")});
+        for (int k = 0; k < 3000 && !Clock::looking; ++k) Sleep(5);
+        ASSERT_TRUE(Clock::looking);
+        if (unload)
+            host().unload();
+        else
+            EXPECT_EQ(ok("FF_QUIT", {Str(""), Str("t"), Str("x")}).asNumber(), 0);
+        EXPECT_TRUE(Clock::looking) << "the stop waited for the look";
+        SetEvent(Clock::share);
+        for (int k = 0; k < 3000 && Clock::looking; ++k) Sleep(5);
+    }
+    // The looks that came back after their watchers were stopped found the file and told no one.
     std::lock_guard<std::mutex> g(Clock::lock);
     EXPECT_TRUE(Clock::posted.empty());
 }

@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <functional>
 #include <mutex>
 
 #include "frame/entries.h"
@@ -12,6 +13,7 @@
 #include "hostemu/objects.h"
 #include "server/control.h"
 #include "tests/support.h"
+#include "tests/threads_support.h"
 
 namespace kavro_test {
 namespace {
@@ -97,6 +99,21 @@ protected:
         for (auto& s : steps())
             if (s == "End of thread reached  Kavro (plume)") return true;
         return false;
+    }
+    // Calls the server's "Ping" through `object`, as a script's method call does.
+    static HRESULT ping(IDispatch* object) {
+        wchar_t name[] = L"Ping";
+        LPOLESTR names[1] = {name};
+        DISPID id;
+        const HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, 0x800, &id);
+        if (FAILED(hr)) return hr;
+        DISPPARAMS none{};
+        return object->Invoke(id, IID_NULL, 0x800, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+    }
+    // The script lets its object go, as the host does when its last variable goes.
+    void letGo(const Value& o) {
+        releaseObject(host(), o);
+        collectObjects(host());
     }
     // Polls the condition for up to 30 s (the emulated suite is slow).
     template <class F>
@@ -267,25 +284,116 @@ TEST_F(Worker, SlowCleanOutlastsTheBoundedWait) {
     ASSERT_TRUE(waitFor(ended));
 }
 
-// The server object reaches the script through the host; the library's own
-// reference balances the release of its copy, and the worker's end lets the
-// object go entirely.
-TEST_F(Worker, ObjectReachesTheScriptAndGoesWithTheWorker) {
+// The script's object is a reference of its own, marshalled to the script's
+// apartment: its calls are served on the worker's thread while the worker
+// pauses; once the worker has ended they fail with a COM error, and letting
+// the reference go is safe. The server object goes with the last reference
+// in the worker's apartment, whether the script let go first or not.
+TEST_F(Worker, ScriptObjectIsServedInTheWorkersApartmentAndOutlivesIt) {
     EXPECT_EQ(describe(ok("MT_OBJECT")), describe(Null('O')));  // no worker yet
-    script({.runTrue = 1000000});
+    for (bool scriptLetsGoFirst : {true, false}) {
+        script({.runTrue = 1000000});
+        ok("MT_CREATE");
+        ASSERT_TRUE(waitFor([] { return !server().calls().empty(); }));
+        const Value o = ok("MT_OBJECT");
+        ASSERT_EQ(o.type, 'O');
+        EXPECT_EQ(heldObjectReferences(), 0);  // the library gave its copy back
+        const HostObject* held = findObject(o);
+        ASSERT_TRUE(held && held->dispatch);
+        IDispatch* object = held->dispatch;
+        // Not the worker's own pointer: that one belongs to the worker's apartment.
+        ASSERT_NE(reinterpret_cast<uintptr_t>(object), static_cast<uintptr_t>(ok("MT_POINTER").num));
+        EXPECT_EQ(ping(object), S_OK);
+        const auto calls = server().calls();
+        const auto p = std::find_if(calls.begin(), calls.end(), [](auto& c) { return c.method == std::string("Ping"); });
+        ASSERT_NE(p, calls.end());
+        EXPECT_EQ(p->thread, calls[0].thread);  // served on the worker's thread
+        if (scriptLetsGoFirst) letGo(o);
+        EXPECT_EQ(server().live(), 1);
+        ok("MT_DESTROY");
+        EXPECT_EQ(server().live(), 0);
+        EXPECT_EQ(describe(ok("MT_OBJECT")), describe(Null('O')));
+        if (!scriptLetsGoFirst) {
+            EXPECT_TRUE(FAILED(ping(object)));
+            letGo(o);
+        }
+    }
+}
+
+// A worker held up in a slow "Run" outlasts the stop's bounded wait. A new
+// worker starts at once, on a state of its own: the old one calls "Run" no
+// more, cleans and ends, and the new one runs on untouched.
+TEST_F(Worker, AnAbandonedWorkerNeverTouchesItsSuccessor) {
+    script({.runTrue = 1000000, .runMillis = 7000});
     ok("MT_CREATE");
-    ASSERT_TRUE(waitFor([] { return !server().calls().empty(); }));
-    EXPECT_EQ(server().references(), 1);  // the worker's
+    ASSERT_TRUE(waitFor([] { return server().live() == 1; }));
+    Sleep(1000);  // inside its first "Run"
+    ok("MT_DESTROY");
+    script({.runTrue = 1000000});
+    EXPECT_NE(ok("MT_CREATE").i, 0);
+    const auto cleaned = [] {
+        const auto m = server().methods();
+        return std::count(m.begin(), m.end(), "Clean") == 1 && server().live() == 1;
+    };
+    ASSERT_TRUE(waitFor(cleaned));
+    const auto calls = server().calls();
+    const uint32_t old = std::find_if(calls.begin(), calls.end(), [](auto& c) {
+                             return c.method == std::string("Clean");
+                         })->thread;
+    std::vector<std::string> oldCalls;
+    for (auto& c : calls)
+        if (c.thread == old) oldCalls.push_back(c.method);
+    EXPECT_EQ(oldCalls, (std::vector<std::string>{"Run", "Clean"}));
     const Value o = ok("MT_OBJECT");
-    EXPECT_EQ(o.type, 'O');
-    EXPECT_EQ(server().references(), 2);  // and the script's
-    EXPECT_EQ(heldObjectReferences(), 0);  // the library gave its copy back
-    const HostObject* held = findObject(o);
-    ASSERT_NE(held, nullptr);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(held->dispatch), static_cast<uintptr_t>(ok("MT_POINTER").num));
+    EXPECT_EQ(o.type, 'O');  // the new worker is alive
+    letGo(o);
     ok("MT_DESTROY");
     EXPECT_EQ(server().live(), 0);
-    EXPECT_EQ(describe(ok("MT_OBJECT")), describe(Null('O')));  // the pointer names nothing now
+    EXPECT_EQ(server().methods().back(), "Clean");
+}
+
+// Every thread the library starts gives its handle and its module reference
+// back, however it ends.
+TEST_F(Worker, EveryThreadGivesBackItsHandleAndModuleReference) {
+    const std::string nowhere = programDir() + "no such folder\\";
+    struct Row {
+        const char* what;
+        int threads;
+        std::function<void()> run;
+    };
+    const Row rows[] = {
+        {"a worker stopped while it runs", 1,
+         [&] {
+             script({.runTrue = 1000000});
+             ok("MT_CREATE");
+             ASSERT_TRUE(waitFor([] { return !server().calls().empty(); }));
+             ok("MT_DESTROY");
+         }},
+        {"a worker that ends on its own, then one that finds no server", 2,
+         [&] {
+             script({});
+             ok("MT_CREATE");
+             ASSERT_TRUE(waitFor([] { return server().methods().size() == 2 && server().live() == 0; }));
+             ok("MT_CREATE", {Str("Kavro.Nobody")});
+             ok("MT_DESTROY");
+         }},
+        {"a start refused for its names", 0, [&] { host().call("MT_CREATE", {Str(std::string(51, 'i'))}); }},
+        {"a bulk run in the background", 1,
+         [&] { ok("S_DELFILES", {Str(nowhere + "*"), Bool(false), Bool(true)}); }},
+        {"the forced-quit watcher", 1,
+         [&] {
+             ok("FF_QUIT", {Str(nowhere + "quit.sig"), Str("t"), Str("x")});
+             ok("FF_QUIT", {Str(""), Str("t"), Str("x")});
+         }},
+    };
+    for (const Row& row : rows) {
+        ThreadLedger ledger(host().module());
+        ASSERT_TRUE(ledger.active());
+        row.run();
+        EXPECT_TRUE(ledger.settle()) << row.what << ": " << ledger.references() << " module reference(s) kept";
+        EXPECT_EQ(ledger.started(), row.threads) << row.what;
+        EXPECT_EQ(ledger.openHandles(), 0) << row.what;
+    }
 }
 
 TEST_F(Worker, DebugSwitchReadsAndSets) {
