@@ -51,6 +51,7 @@ void waitForFileRuns() {
 // What the steps above may have left behind, or what a call made during the
 // unload's wait managed to install, goes last.
 void removeWhatIsLeft() {
+    if (!gHostRefused) FreeAllBitMaps();  // a map made while the host ran events in the wait
     StopCommandTimer();
     ReleaseHookedWindows();
     ReleaseTray();

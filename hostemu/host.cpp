@@ -196,7 +196,10 @@ void Host::unload() {
     FreeLibrary(module_);
     module_ = nullptr;
     entry_ = nullptr;
-    checkLedger(*this);
+    if (std::exchange(threadsOutlive_, false))
+        forgetLedger();
+    else
+        checkLedger(*this);
 }
 
 void Host::initialise() {

@@ -202,6 +202,10 @@ public:
     void failNextStore(int error) { storeFault_ = error; }
     // The next HostNewVar answers minus `error`, creating nothing.
     void failNextNewVar(int error) { newVarFault_ = error; }
+    // The next unload leaves threads the library gave up waiting for running
+    // on purpose: the ledger is not checked then, and the test sees to the
+    // threads' end (the library's going from memory) itself.
+    void threadsOutliveUnload() { threadsOutlive_ = true; }
     // While the unload entry runs, the host refuses host calls, raising
     // `error` into the library as a real host's failing command does: the
     // n-th call of the unload (from 1), or every call of one API code.
@@ -293,6 +297,7 @@ private:
     Result statement(const std::function<Result()>& run, bool keepsResult);
     bool loaded_ = false;
     bool unloading_ = false;
+    bool threadsOutlive_ = false;
     int unloadCalls_ = 0, refuseNth_ = 0, refuseError_ = 1;
     int32_t refuseApi_ = 0;
     DWORD scriptThread_ = 0;  // the host's script thread: the only one that may call the host

@@ -794,6 +794,13 @@ void patchLedger(Host&, HMODULE m) {
 #undef THROUGH
 }
 
+void forgetLedger() {
+    Locked l;
+    gBooks.clear();
+    gThreads.clear();
+    gBase = gEnd = 0;
+}
+
 void checkLedger(Host& host) {
     // Threads the library started end on their own once told to: a moment's grace.
     std::vector<std::pair<DWORD, std::string>> threads;

@@ -383,6 +383,7 @@ TEST_F(Lifecycle, UnloadRefusesNewCallbacksAndRunsEveryStep) {
                 if (r.api != api::Execute) return;
                 r.api = api::Error;
                 r.arg1 = 1098;
+                SetEvent(gGate);  // the run goes on by itself, holding the library, and ends
             };
         const std::string library = modulePath(host().module());
         host().unload();

@@ -30,6 +30,9 @@ public:
         free_ = hostemu::importPatch<decltype(&::FreeLibrary)>(library, "kernel32.dll", "FreeLibrary", &give);
         exit_ = hostemu::importPatch<decltype(&::FreeLibraryAndExitThread)>(library, "kernel32.dll",
                                                                             "FreeLibraryAndExitThread", &giveAndExit);
+        // Each passes on to what the library called before (the host's own
+        // ledger of what the library holds), not around it.
+        next_ = {create_->original(), close_->original(), take_->original(), free_->original(), exit_->original()};
     }
     ~ThreadLedger() { settle(); }
     ThreadLedger(const ThreadLedger&) = delete;
@@ -58,7 +61,7 @@ private:
     }
     static HANDLE WINAPI create(LPSECURITY_ATTRIBUTES sa, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID arg,
                                 DWORD flags, LPDWORD id) {
-        const HANDLE h = CreateThread(sa, stack, start, arg, flags, id);
+        const HANDLE h = (next_.create ? next_.create : &::CreateThread)(sa, stack, start, arg, flags, id);
         std::lock_guard<std::mutex> g(lock_);
         if (h) {
             ++started_;
@@ -71,10 +74,10 @@ private:
             std::lock_guard<std::mutex> g(lock_);
             open_.erase(h);
         }
-        return CloseHandle(h);
+        return (next_.close ? next_.close : &::CloseHandle)(h);
     }
     static BOOL WINAPI take(DWORD flags, LPCSTR name, HMODULE* out) {
-        const BOOL ok = GetModuleHandleExA(flags, name, out);
+        const BOOL ok = (next_.take ? next_.take : &::GetModuleHandleExA)(flags, name, out);
         std::lock_guard<std::mutex> g(lock_);
         if (ok && out && *out == library_ && !(flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT)) ++references_;
         return ok;
@@ -84,16 +87,24 @@ private:
             std::lock_guard<std::mutex> g(lock_);
             if (m == library_) --references_;
         }
-        return FreeLibrary(m);
+        return (next_.give ? next_.give : &::FreeLibrary)(m);
     }
     static void WINAPI giveAndExit(HMODULE m, DWORD code) {
         {
             std::lock_guard<std::mutex> g(lock_);
             if (m == library_) --references_;
         }
-        FreeLibraryAndExitThread(m, code);
+        (next_.giveAndExit ? next_.giveAndExit : &::FreeLibraryAndExitThread)(m, code);
     }
 
+    struct Next {
+        decltype(&::CreateThread) create;
+        decltype(&::CloseHandle) close;
+        decltype(&::GetModuleHandleExA) take;
+        decltype(&::FreeLibrary) give;
+        decltype(&::FreeLibraryAndExitThread) giveAndExit;
+    };
+    static inline Next next_{};
     static inline std::mutex lock_;
     static inline HMODULE library_ = nullptr;
     static inline std::set<HANDLE> open_;

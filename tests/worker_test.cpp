@@ -427,6 +427,7 @@ TEST_F(Worker, UnloadDuringASlowCleanLeavesNoThreadInUnmappedCode) {
     ok("MT_CREATE");
     ASSERT_TRUE(waitFor([] { return !server().calls().empty(); }));
     trace_.reset();
+    host().threadsOutliveUnload();
     stop();
     EXPECT_NE(GetModuleHandleA("Kavro.FLL"), nullptr);  // held by the worker
     ASSERT_TRUE(waitFor([] { return GetModuleHandleA("Kavro.FLL") == nullptr; }));
