@@ -364,10 +364,13 @@ protected:
         std::fflush(stderr);
     }
 
-    // A block M_ALLOC handed out goes back, and so does a menu of WP_CREATE.
+    // A block M_ALLOC handed out goes back, and so do a menu of WP_CREATE
+    // and an animation control of AVI_START: all three are the script's.
     void releaseBlock(const std::string& name, const Result& r) {
         if (name == "WP_CREATE" && r.ok() && r.value.asNumber() != 0)
             DestroyMenu(reinterpret_cast<HMENU>(static_cast<uintptr_t>(r.value.asNumber())));
+        if (name == "AVI_START" && r.ok() && r.value.asNumber() != 0)
+            DestroyWindow(reinterpret_cast<HWND>(static_cast<uintptr_t>(r.value.asNumber())));
         if (name == "M_ALLOC" && r.ok() && r.value.type == 'N' && r.value.num != 0)
             freeLibraryBlock(reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(r.value.num)));
     }
