@@ -9,7 +9,7 @@
 
 #include "bench/bench.h"
 #include "bench/reference.h"
-#include "frame/cpu.h"
+#include "kernels/cpu.h"
 
 namespace bench {
 

@@ -2,7 +2,7 @@
 // plain loops, once for each target; the widest the processor has is used.
 #include "bench/reference.h"
 
-#include "frame/cpu.h"
+#include "kernels/cpu.h"
 
 namespace bench::ref {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "frame/cpu.h"
-#include "text/bytemap.h"
+#include "kernels/cpu.h"
+#include "kernels/bytemap.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "bits/bitmap.h"
-#include "bits/bitscan.h"
+#include "kernels/bitscan.h"
 #include "frame/kavro.h"
-#include "system/memkernels.h"
+#include "kernels/memkernels.h"
 
 using namespace kv;
 

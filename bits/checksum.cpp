@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "bits/crc.h"
+#include "kernels/crc.h"
 #include "frame/entries.h"
 #include "frame/kavro.h"
 

@@ -2,8 +2,8 @@
 // memory, under the key schedule last set. U_CODE, U_DECODE: the word code.
 #include "bits/cipher.h"
 
-#include "bits/keystream.h"
-#include "bits/wordcode.h"
+#include "kernels/keystream.h"
+#include "kernels/wordcode.h"
 #include "convert/binary.h"
 #include "frame/kavro.h"
 

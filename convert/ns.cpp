@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "convert/binary.h"
-#include "convert/bulk.h"
+#include "kernels/bulk.h"
 #include "convert/numeric.h"
 #include "frame/kavro.h"
 

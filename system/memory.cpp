@@ -9,7 +9,7 @@
 
 #include "convert/binary.h"
 #include "frame/kavro.h"
-#include "system/memkernels.h"
+#include "kernels/memkernels.h"
 #include "system/memory.h"
 
 using namespace kv;

@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "bits/bitscan.h"
-#include "frame/cpu.h"
+#include "kernels/bitscan.h"
+#include "kernels/cpu.h"
 #include "tests/files_support.h"
 
 namespace kavro_test {

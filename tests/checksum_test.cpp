@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "bits/crc.h"
+#include "kernels/crc.h"
 #include "frame/entries.h"
 #include "hostemu/iat.h"
 #include "tests/support.h"

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "bits/cipher.h"
-#include "bits/crc.h"
-#include "bits/keystream.h"
-#include "bits/wordcode.h"
-#include "frame/cpu.h"
+#include "kernels/crc.h"
+#include "kernels/keystream.h"
+#include "kernels/wordcode.h"
+#include "kernels/cpu.h"
 #include "hostemu/address.h"
 #include "tests/support.h"
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "frame/cpu.h"
+#include "kernels/cpu.h"
 #include "tests/support.h"
 
 namespace kavro_test {

@@ -4,10 +4,10 @@
 #include <random>
 #include <vector>
 
-#include "frame/cpu.h"
+#include "kernels/cpu.h"
 #include "hostemu/address.h"
 #include "hostemu/iat.h"
-#include "system/memkernels.h"
+#include "kernels/memkernels.h"
 #include "tests/support.h"
 
 namespace kavro_test {

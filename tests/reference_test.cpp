@@ -15,7 +15,7 @@
 #include "frame/kavro.h"
 #include "system/verinfo.h"
 #include "hostemu/iat.h"
-#include "hostemu/shell.h"
+#include "shell/shell.h"
 #include "tests/files_support.h"
 #include "tests/support.h"
 #include "ui/menuitem.h"

@@ -6,8 +6,8 @@
 #include <sstream>
 #include <thread>
 
-#include "hostemu/shell.h"
 #include "hostemu/window.h"
+#include "shell/shell.h"
 #include "tests/support.h"
 
 namespace kavro_test {

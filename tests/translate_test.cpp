@@ -1,8 +1,8 @@
 #include <random>
 
 #include "tests/files_support.h"
-#include "frame/cpu.h"
-#include "text/bytemap.h"
+#include "kernels/cpu.h"
+#include "kernels/bytemap.h"
 
 namespace kavro_test {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "frame/kavro.h"
 #include "frame/memo.h"
-#include "text/bytemap.h"
+#include "kernels/bytemap.h"
 
 using namespace kv;
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "frame/kavro.h"
-#include "frame/lifecycle.h"
+#include "frame/phase.h"
 #include "frame/trace.h"
 #include "ui/callback.h"
 #include "ui/hookrules.h"

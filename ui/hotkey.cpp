@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include "frame/kavro.h"
-#include "frame/lifecycle.h"
+#include "frame/phase.h"
 #include "frame/shared.h"
 #include "frame/state.h"
 #include "ui/callback.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "frame/kavro.h"
-#include "frame/lifecycle.h"
+#include "frame/phase.h"
 #include "ui/callback.h"
 #include "ui/objects.h"
 

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "frame/kavro.h"
-#include "frame/lifecycle.h"
+#include "frame/phase.h"
 #include "frame/state.h"
 #include "ui/callback.h"
 #include "ui/hookrules.h"

@@ -5,11 +5,11 @@
 // registers before it. The pair swaps before the last complete pair are a
 // byte swap inside each 16-bit lane, done in the same pass; the few bytes at
 // the end go through the plain definition, continued from the carried sum.
-#include "bits/wordcode.h"
+#include "kernels/wordcode.h"
 
 #include <immintrin.h>
 
-#include "frame/cpu.h"
+#include "kernels/cpu.h"
 
 // Vector code is compiled for its own target only, so that the library still
 // runs on processors without it; the stack is realigned on entry because

@@ -1,6 +1,6 @@
 // Load and unload: each family that keeps state sets it up and tears it down
 // from here, in a fixed order. A step runs only for a family the library has.
-#include "frame/lifecycle.h"
+#include "library/lifecycle.h"
 
 #include <windows.h>
 
@@ -9,23 +9,19 @@
 #include "bits/bitmap.h"
 #include "calendar/calendar.h"
 #include "frame/kavro.h"
+#include "frame/phase.h"
 #include "frame/shared.h"
 #include "frame/state.h"
 #include "frame/trace.h"
 #include "frame/unwind.h"
-#include "frame/worker.h"
 #include "system/disks.h"
 #include "system/quit.h"
 #include "text/translate.h"
 #include "ui/hooks.h"
 #include "ui/objects.h"
+#include "worker/worker.h"
 
 namespace {
-
-kv::lifecycle::Phase gPhase = kv::lifecycle::Phase::Loaded;
-bool gHostRefused = false;
-bool gPinned = false;
-const char kInsideLibrary = 0;  // an address inside the library's image
 
 // One unload step. A step that fails (the host refused one of its calls, or
 // raised an error into it) is traced, and the next step runs all the same.
@@ -34,7 +30,7 @@ void step(const char* name, void (*run)()) {
         run();
         return;
     } catch (const kv::Unwind&) {
-        gHostRefused = true;
+        kv::lifecycle::setHostRefused(true);
     } catch (...) {
     }
     char line[96];
@@ -45,13 +41,13 @@ void step(const char* name, void (*run)()) {
 // The host's wait paces the loop; a host that has refused a call already is
 // not asked again, and a run still going holds the library mapped itself.
 void waitForFileRuns() {
-    if (!gHostRefused) WaitForFileWorkers();
+    if (!kv::lifecycle::hostRefused()) WaitForFileWorkers();
 }
 
 // What the steps above may have left behind, or what a call made during the
 // unload's wait managed to install, goes last.
 void removeWhatIsLeft() {
-    if (!gHostRefused) FreeAllBitMaps();  // a map made while the host ran events in the wait
+    if (!kv::lifecycle::hostRefused()) FreeAllBitMaps();  // a map made while the host ran events in the wait
     StopCommandTimer();
     ReleaseHookedWindows();
     ReleaseTray();
@@ -60,29 +56,9 @@ void removeWhatIsLeft() {
 
 }  // namespace
 
-namespace kv::lifecycle {
-
-Phase phase() { return gPhase; }
-
-void refuseWhileUnloading() {
-    if (gPhase != Phase::Loaded) fail(err::BadArgument);
-}
-
-bool hostRefused() { return gHostRefused; }
-
-void keepMapped() {
-    if (gPinned) return;
-    HMODULE self = nullptr;
-    gPinned = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                                 &kInsideLibrary, &self) != 0;
-    DebugTrace("the library stays mapped: something outside still points into it");
-}
-
-}  // namespace kv::lifecycle
-
 void OnLoad(ParamBlock*) {
-    gPhase = kv::lifecycle::Phase::Loaded;
-    gHostRefused = false;
+    kv::lifecycle::setPhase(kv::lifecycle::Phase::Loaded);
+    kv::lifecycle::setHostRefused(false);
     shared::increment(shared::LoadCount);
     shared::countLoad();
     TakeMainWindow();
@@ -92,7 +68,7 @@ void OnLoad(ParamBlock*) {
 }
 
 void OnUnload(ParamBlock*) {
-    gPhase = kv::lifecycle::Phase::Unloading;  // nothing new is installed from here on
+    kv::lifecycle::setPhase(kv::lifecycle::Phase::Unloading);  // nothing new is installed from here on
     shared::decrement(shared::LoadCount);
     shared::countUnload();
     step("worker", StopWorker);                    // the worker thread ends, or is left to end on its own
@@ -104,5 +80,5 @@ void OnUnload(ParamBlock*) {
     step("keyboard hook", RemoveKeyboardHook);     // with its polling routine
     step("quit watcher", StopQuitWatcher);         // the forced-quit watcher ends before the library goes
     step("what is left", removeWhatIsLeft);
-    gPhase = kv::lifecycle::Phase::Unloaded;
+    kv::lifecycle::setPhase(kv::lifecycle::Phase::Unloaded);
 }

@@ -1,4 +1,4 @@
-#include "frame/cpu.h"
+#include "kernels/cpu.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
-#include "text/bytemap.h"
+#include "kernels/bytemap.h"
 
 #include <emmintrin.h>
 #include <immintrin.h>
 
 #include <cstring>
 
-#include "frame/cpu.h"
+#include "kernels/cpu.h"
 
 #define KV_SSE2 __attribute__((target("sse2"), force_align_arg_pointer))
 

@@ -8,7 +8,7 @@
 // The server object lives in the worker's apartment: the script gets a
 // reference marshalled to its own apartment through the global interface
 // table, and the worker's pauses serve the calls made on it.
-#include "frame/worker.h"
+#include "worker/worker.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -20,7 +20,7 @@
 #include <new>
 
 #include "frame/kavro.h"
-#include "frame/lifecycle.h"
+#include "frame/phase.h"
 #include "frame/state.h"
 #include "frame/thread.h"
 #include "frame/trace.h"

@@ -1,5 +1,5 @@
 // The script runner of the kavrosh shell (see shell.h).
-#include "hostemu/shell.h"
+#include "shell/shell.h"
 
 #include <cctype>
 #include <cstdlib>

@@ -37,7 +37,7 @@
 #include <vector>
 
 #include "hostemu/host.h"
-#include "hostemu/shell.h"
+#include "shell/shell.h"
 
 using namespace hostemu;
 

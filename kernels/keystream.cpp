@@ -2,14 +2,14 @@
 // the schedule, so it is computed once per schedule (as far as data has needed
 // it) and then XORed on a register at a time: enciphering is an in-place XOR
 // of the data with a 64 KiB block that stays in the processor's cache.
-#include "bits/keystream.h"
+#include "kernels/keystream.h"
 
 #include <immintrin.h>
 
 #include <cstring>
 
-#include "convert/bulk.h"
-#include "frame/cpu.h"
+#include "kernels/bulk.h"
+#include "kernels/cpu.h"
 
 // Vector code is compiled for its own target only, so that the library still
 // runs on processors without it; the stack is realigned on entry because

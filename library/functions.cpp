@@ -8,10 +8,9 @@
 #include "convert/numeric.h"
 #include "editor/editor.h"
 #include "frame/dispatch.h"
-#include "frame/info.h"
-#include "frame/lifecycle.h"
 #include "frame/table.h"
-#include "frame/worker.h"
+#include "library/info.h"
+#include "library/lifecycle.h"
 #include "system/disks.h"
 #include "system/folders.h"
 #include "system/memory.h"
@@ -27,6 +26,7 @@
 #include "ui/keys.h"
 #include "ui/menus.h"
 #include "ui/objects.h"
+#include "worker/worker.h"
 
 namespace {
 constinit auto gEntries = kv::joinTables(

@@ -1,4 +1,4 @@
-#include "frame/info.h"
+#include "library/info.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
-#include "bits/bitscan.h"
+#include "kernels/bitscan.h"
 
 #include <immintrin.h>
 
-#include "frame/cpu.h"
+#include "kernels/cpu.h"
 
 // SSE2 code is compiled for that one target only, so that the library still
 // runs on processors without it; the stack is realigned on entry because

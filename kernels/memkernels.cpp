@@ -1,6 +1,6 @@
-#include "system/memkernels.h"
+#include "kernels/memkernels.h"
 
-#include "frame/cpu.h"
+#include "kernels/cpu.h"
 
 #include <immintrin.h>
 

@@ -4,8 +4,8 @@
 // processor has it.
 // The way is chosen once, at run time, so that the library still runs on
 // processors without these instructions.
-#include "bits/crc.h"
-#include "frame/cpu.h"
+#include "kernels/crc.h"
+#include "kernels/cpu.h"
 
 #include <immintrin.h>
 

@@ -1,0 +1,15 @@
+// The host's load and unload of the library.
+#pragma once
+
+#include "frame/phase.h"
+#include "frame/records.h"
+
+void OnLoad(ParamBlock* pb);
+void OnUnload(ParamBlock* pb);
+
+namespace kv::lifecycle {
+inline constexpr FoxEntry kRows[] = {
+    {"", OnLoad, -2, ""},
+    {"", OnUnload, -3, ""},
+};
+}  // namespace kv::lifecycle
