@@ -354,57 +354,6 @@ TEST_F(ReferenceLetters, FileAttributesAreTheLibrarys) {
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-// The limits in the header are the ones the library keeps.
-TEST(Reference, HeaderLimitsAreTheLibrarys) {
-    const std::string script =
-        "#INCLUDE kavro.h\n"
-        "? BM_(KV_BM_MAPS, 1)\n"
-        "? BM_(KV_BM_MAPS + 1, 1)\n"
-        "? BM_(1, KV_BM_MAXSIZE + 1)\n"
-        "? MW_LEN(1) == KV_MW_MINLEN\n"
-        "? LEN(MW_DLM(REPLICATE(\"x\", 300))) == KV_MW_MAXDELIMITERS\n"
-        "? LEN(U_HASH(\"a\", KV_HASH_MAXLEN)) == KV_HASH_MAXLEN\n"
-        "? D_DOW({^2000-01-03}, KV_MONDAY) + D_DOW({^2000-01-02}, KV_SUNDAY) + D_DOW({^2000-01-08}, KV_SATURDAY)\n"
-        "? D_DOW({^2000-01-02}, KV_FDOW_HOST) == D_DOW({^2000-01-02}, SET(\"FDOW\"))\n"
-        "= TRANS_SET(\"a\", \"b\")\n"
-        "? TRANS_TBL(KV_TRANS_FROM) + TRANS_TBL(KV_TRANS_TO)\n"
-        "nMenu = WP_CREATE()\n"
-        "? WP_ADD(nMenu, KV_WP_CHECKED + KV_WP_GRAYED + \"Save\")\n"
-        "? WP_CHECK(nMenu, 1)\n"
-        "? WP_ENABLE(nMenu, 1)\n"
-        "? WP_TEXT(nMenu, 1)\n"
-        "? WP_DESTROY(nMenu)\n"
-        "? U_SHFOLDER(KV_CSIDL_SYSTEM) == U_WINSDIR()\n";
-    const std::string printed = runSession(script, Host::Options{}, {sourcePath("")});
-    const std::string expected =
-        "#INCLUDE kavro.h\n"
-        "? BM_(KV_BM_MAPS, 1)\n  = L .T.\n"
-        "? BM_(KV_BM_MAPS + 1, 1)\nerror 901: Function argument value is invalid.\n"
-        "? BM_(1, KV_BM_MAXSIZE + 1)\nerror 901: Function argument value is invalid.\n"
-        "? MW_LEN(1) == KV_MW_MINLEN\n  = L .T.\n"
-        "? LEN(MW_DLM(REPLICATE(\"x\", 300))) == KV_MW_MAXDELIMITERS\n  = L .T.\n"
-        "? LEN(U_HASH(\"a\", KV_HASH_MAXLEN)) == KV_HASH_MAXLEN\n  = L .T.\n"
-        "? D_DOW({^2000-01-03}, KV_MONDAY) + D_DOW({^2000-01-02}, KV_SUNDAY) + D_DOW({^2000-01-08}, KV_SATURDAY)\n"
-        "  = N 3 (width 10)\n"
-        "? D_DOW({^2000-01-02}, KV_FDOW_HOST) == D_DOW({^2000-01-02}, SET(\"FDOW\"))\n  = L .T.\n"
-        "= TRANS_SET(\"a\", \"b\")\n"
-        "? TRANS_TBL(KV_TRANS_FROM) + TRANS_TBL(KV_TRANS_TO)\n  = C(2) \"ab\"\n"
-        "nMenu = WP_CREATE()\n"
-        "? WP_ADD(nMenu, KV_WP_CHECKED + KV_WP_GRAYED + \"Save\")\n  = L .T.\n"
-        "? WP_CHECK(nMenu, 1)\n  = L .T.\n"
-        "? WP_ENABLE(nMenu, 1)\n  = L .F.\n"
-        "? WP_TEXT(nMenu, 1)\n  = C(4) \"Save\"\n"
-        "? WP_DESTROY(nMenu)\n  = L .T.\n"
-        "? U_SHFOLDER(KV_CSIDL_SYSTEM) == U_WINSDIR()\n  = L .T.\n";
-    EXPECT_EQ(expected, printed);
-}
-
-// A script that includes the header sees its numbers, and the header runs without an error.
-TEST(Reference, HeaderIncludesInAScript) {
-    const std::string printed = runSession("#INCLUDE kavro.h\n? KV_ERR_ARGUMENT\n", Host::Options{}, {sourcePath("")});
-    EXPECT_EQ("#INCLUDE kavro.h\n? KV_ERR_ARGUMENT\n  = N 901 (width 10)\n", printed);
-}
-
 // The shell's own lines: constants stand for themselves only outside strings
 // and as whole words, comments end at "&&" outside strings, and printed text
 // is marked apart from the script.

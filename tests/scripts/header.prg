@@ -1,0 +1,20 @@
+* The limits and letters in kavro.h are the ones the library keeps.
+#INCLUDE kavro.h
+? KV_ERR_ARGUMENT
+? BM_(KV_BM_MAPS, 1)
+? BM_(KV_BM_MAPS + 1, 1)
+? BM_(1, KV_BM_MAXSIZE + 1)
+? MW_LEN(1) == KV_MW_MINLEN
+? LEN(MW_DLM(REPLICATE("x", 300))) == KV_MW_MAXDELIMITERS
+? LEN(U_HASH("a", KV_HASH_MAXLEN)) == KV_HASH_MAXLEN
+? D_DOW({^2000-01-03}, KV_MONDAY) + D_DOW({^2000-01-02}, KV_SUNDAY) + D_DOW({^2000-01-08}, KV_SATURDAY)
+? D_DOW({^2000-01-02}, KV_FDOW_HOST) == D_DOW({^2000-01-02}, SET("FDOW"))
+= TRANS_SET("a", "b")
+? TRANS_TBL(KV_TRANS_FROM) + TRANS_TBL(KV_TRANS_TO)
+nMenu = WP_CREATE()
+? WP_ADD(nMenu, KV_WP_CHECKED + KV_WP_GRAYED + "Save")
+? WP_CHECK(nMenu, 1)
+? WP_ENABLE(nMenu, 1)
+? WP_TEXT(nMenu, 1)
+? WP_DESTROY(nMenu)
+? U_SHFOLDER(KV_CSIDL_SYSTEM) == U_WINSDIR()
