@@ -13,8 +13,8 @@ using namespace kv;
 
 namespace {
 
-constexpr int kMaps = 100;
-constexpr uint32_t kMaxMapSize = 1000000000;
+constexpr int kMaps = bits::kBitMaps;
+constexpr uint32_t kMaxMapSize = bits::kMaxBitMapBytes;
 
 struct BitMap {
     MemHandle handle = 0;

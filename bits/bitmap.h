@@ -4,6 +4,12 @@
 
 #include "frame/records.h"
 
+namespace kv::bits {
+// Maps are numbered 1 to kBitMaps; a map holds at most kMaxBitMapBytes bytes.
+inline constexpr int kBitMaps = 100;
+inline constexpr uint32_t kMaxBitMapBytes = 1000000000;
+}  // namespace kv::bits
+
 void BM_(ParamBlock*);
 void BM_SET(ParamBlock*);
 void BM_AND(ParamBlock*);

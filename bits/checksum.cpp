@@ -27,7 +27,7 @@ const uint8_t* textOf(const Bytes& b) {
 }
 
 // The longest character value a host can hold.
-constexpr int32_t kLongestString = 16777184;
+constexpr int32_t kLongestString = bits::kMaxHashLength;
 
 // HashData's output repeats every 256 bytes: byte k depends only on k mod 256
 // and the input (each output byte starts as its index's low byte and is then

@@ -3,6 +3,11 @@
 
 #include "frame/records.h"
 
+namespace kv::bits {
+// The longest result of U_HASH and U_HASHDATA: the longest character value a host can hold.
+inline constexpr int32_t kMaxHashLength = 16777184;
+}  // namespace kv::bits
+
 void U_CRC32(ParamBlock*);
 void U_HASH(ParamBlock*);
 void U_HASHDATA(ParamBlock*);

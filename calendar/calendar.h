@@ -3,6 +3,11 @@
 
 #include "frame/records.h"
 
+namespace kv::calendar {
+// The first day of a week, as the D_ functions take it: a day, or 0 for the host's SET FDOW.
+enum Weekday : int32_t { HostWeek = 0, Sunday, Monday, Tuesday, Wednesday, Thursday, Friday, Saturday };
+}  // namespace kv::calendar
+
 void D_SOW(ParamBlock*);
 void D_SOM(ParamBlock*);
 void D_SOY(ParamBlock*);

@@ -15,7 +15,7 @@ using namespace kv::cal;
 
 namespace {
 
-int32_t gDefaultFdow = 1;  // 1 = Sunday ... 7 = Saturday
+int32_t gDefaultFdow = calendar::Sunday;  // Sunday ... Saturday
 
 // Windows-1251, Sunday first.
 constexpr const char* kDayNames[7] = {
@@ -148,8 +148,8 @@ int32_t hostFirstDayOfWeek() {
 int32_t firstDayOfWeekFor(const Args& a) {
     if (a.count() <= 1) return gDefaultFdow;
     const int32_t fdow = wholeArg(a, 2);
-    if (fdow == 0) return hostFirstDayOfWeek();
-    if (fdow < 1 || fdow > 7) fail(err::BadArgument);
+    if (fdow == calendar::HostWeek) return hostFirstDayOfWeek();
+    if (fdow < calendar::Sunday || fdow > calendar::Saturday) fail(err::BadArgument);
     return fdow;
 }
 
@@ -287,7 +287,7 @@ void D_SETDFDOW(ParamBlock* pb) {
     Args a(pb);
     if (a.has(1)) {
         const int32_t fdow = wholeArg(a, 1);
-        if (fdow < 0 || fdow > 7) fail(err::BadArgument);
+        if (fdow < calendar::HostWeek || fdow > calendar::Saturday) fail(err::BadArgument);
         if (fdow != 0) gDefaultFdow = fdow;
         else if (const int32_t host = hostFirstDayOfWeek(); host >= 1 && host <= 7) gDefaultFdow = host;
     }

@@ -33,6 +33,10 @@ constexpr int32_t MenuMissing = 612;
 constexpr int32_t NotMemo = 638;
 constexpr int32_t BadArgument = 901;
 constexpr int32_t ShortcutProperty = 1560;
+// Raised by the host itself: a call with the wrong number or type of
+// parameters, and every message the library raises as text (failText).
+constexpr int32_t HostArguments = 11;
+constexpr int32_t UserMessage = 1098;
 }  // namespace err
 
 [[noreturn]] inline void fail(int32_t number) { HostError(number); }

@@ -203,11 +203,11 @@ namespace kv::disks {
 uint32_t attributeMask(std::string_view letters) {
     uint32_t mask = FILE_ATTRIBUTE_NORMAL;
     for (char c : letters) {
-        switch (c | 0x20) {
-            case 'a': mask |= FILE_ATTRIBUTE_ARCHIVE; break;
-            case 'h': mask |= FILE_ATTRIBUTE_HIDDEN; break;
-            case 'r': mask |= FILE_ATTRIBUTE_READONLY; break;
-            case 's': mask |= FILE_ATTRIBUTE_SYSTEM; break;
+        switch (c & ~0x20) {
+            case kAttributeArchive: mask |= FILE_ATTRIBUTE_ARCHIVE; break;
+            case kAttributeHidden: mask |= FILE_ATTRIBUTE_HIDDEN; break;
+            case kAttributeReadOnly: mask |= FILE_ATTRIBUTE_READONLY; break;
+            case kAttributeSystem: mask |= FILE_ATTRIBUTE_SYSTEM; break;
             default: break;
         }
     }

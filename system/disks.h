@@ -26,6 +26,20 @@ void WaitForFileWorkers();
 bool IsNtPlatform();
 
 namespace kv::disks {
+// The drive-type letters of S_DTYPE and of column 2 of S_ADRIVES's _DRIVES.
+inline constexpr char kDriveFixed = 'H';
+inline constexpr char kDriveRemovable = 'F';
+inline constexpr char kDriveRemote = 'N';
+inline constexpr char kDriveCdrom = 'C';
+inline constexpr char kDriveRamDisk = 'M';
+inline constexpr char kDriveUnknown = 'U';
+inline constexpr char kDriveOther = '*';  // a type of the system's own, beyond these
+// The attribute letters of S_SETFATTR, taken in either case.
+inline constexpr char kAttributeReadOnly = 'R';
+inline constexpr char kAttributeHidden = 'H';
+inline constexpr char kAttributeSystem = 'S';
+inline constexpr char kAttributeArchive = 'A';
+
 // The drive-type letter of a GetDriveTypeA answer; 0 for a drive without a root directory.
 char driveTypeLetter(unsigned type);
 // The attribute mask of an attribute string: normal, plus one bit per known letter.

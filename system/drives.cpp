@@ -87,8 +87,9 @@ SECURITY_ATTRIBUTES gNullSecurity;
 
 namespace kv::disks {
 char driveTypeLetter(unsigned type) {
-    static constexpr char kLetters[] = {'U', 0, 'F', 'H', 'N', 'C', 'M'};
-    return type < sizeof kLetters ? kLetters[type] : '*';
+    static constexpr char kLetters[] = {kDriveUnknown, 0, kDriveRemovable, kDriveFixed,
+                                        kDriveRemote, kDriveCdrom, kDriveRamDisk};
+    return type < sizeof kLetters ? kLetters[type] : kDriveOther;
 }
 }  // namespace kv::disks
 
@@ -134,7 +135,7 @@ void S_ADRIVES(ParamBlock* pb) {
         table.text(row, 2, &type, 1);
         char volume[100] = {}, fileSystem[100] = {};
         DWORD serial = 0, maxComponent = 0, flags = 0;
-        const bool info = (askRemovable || type != 'F') &&
+        const bool info = (askRemovable || type != disks::kDriveRemovable) &&
                           GetVolumeInformationA(root, volume, sizeof volume, &serial, &maxComponent, &flags,
                                                 fileSystem, sizeof fileSystem);
         if (info) {

@@ -98,12 +98,12 @@ void TRANS_SET(ParamBlock* pb) {
 
 void TRANS_TBL(ParamBlock* pb) {
     const int32_t which = Args(pb).integer(1);
-    if (which != 1 && which != 2) failText("Parameter must be 1 or 2");
+    if (which != text::kTableFrom && which != text::kTableTo) failText("Parameter must be 1 or 2");
     Handle out = Handle::require(256);
     uint8_t* p = out.data();
     uint32_t k = 0;
     for (int c = 0; c < 256; ++c)
-        if (gForward[c] != c) p[k++] = which == 1 ? static_cast<uint8_t>(c) : gForward[c];
+        if (gForward[c] != c) p[k++] = which == text::kTableFrom ? static_cast<uint8_t>(c) : gForward[c];
     retHandle(std::move(out), k);
 }
 

@@ -4,6 +4,12 @@
 
 #include "frame/records.h"
 
+namespace kv::text {
+// TRANS_TBL's argument: the characters the translation changes, or what they become.
+inline constexpr int32_t kTableFrom = 1;
+inline constexpr int32_t kTableTo = 2;
+}  // namespace kv::text
+
 void TRANS_S(ParamBlock*);
 void TRANS_R(ParamBlock*);
 void TRANS_F(ParamBlock*);

@@ -15,8 +15,8 @@ using namespace kv;
 namespace {
 
 constexpr uint32_t kBlockSize = 2048;
-constexpr uint32_t kMinWordLength = 2048;
-constexpr uint32_t kMaxDelimiters = 255;
+using text::kMinWordLength;
+using text::kMaxDelimiters;
 constexpr uint8_t kDefaultDelimiters[] = {' ', 13, 10, 9};
 
 struct WordScanner {

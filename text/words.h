@@ -4,6 +4,13 @@
 
 #include "frame/records.h"
 
+namespace kv::text {
+// The smallest word length MW_LEN takes, and the length a scan starts with.
+inline constexpr uint32_t kMinWordLength = 2048;
+// MW_DLM keeps at most this many delimiters.
+inline constexpr uint32_t kMaxDelimiters = 255;
+}  // namespace kv::text
+
 void MW_WORD(ParamBlock*);
 void MW_NEXT(ParamBlock*);
 void MW_OFFS(ParamBlock*);

@@ -20,6 +20,15 @@ constexpr uint32_t Separator = 0x800;
 constexpr uint32_t ByPosition = 0x400;
 }  // namespace menuflag
 
+// The characters that start an item text and set its flags.
+namespace itemchar {
+constexpr char Separator = '-';
+constexpr char MenuBarBreak = '|';
+constexpr char Popup = '@';
+constexpr char Grayed = '\\';
+constexpr char Checked = '*';
+}  // namespace itemchar
+
 constexpr uint32_t kUnsettled = 0xFFFFFFFFu;
 
 struct ItemPrefix {
@@ -33,11 +42,11 @@ inline ItemPrefix parseItemPrefix(std::string_view text) {
     static constexpr struct {
         char c;
         uint32_t flag;
-    } kRows[] = {{'-', menuflag::Separator},
-                 {'|', menuflag::MenuBarBreak},
-                 {'@', menuflag::Popup},
-                 {'\\', menuflag::Grayed},
-                 {'*', menuflag::Checked}};
+    } kRows[] = {{itemchar::Separator, menuflag::Separator},
+                 {itemchar::MenuBarBreak, menuflag::MenuBarBreak},
+                 {itemchar::Popup, menuflag::Popup},
+                 {itemchar::Grayed, menuflag::Grayed},
+                 {itemchar::Checked, menuflag::Checked}};
     ItemPrefix p;
     for (bool matched = true; matched;) {
         matched = false;
