@@ -288,8 +288,9 @@ void D_SETDFDOW(ParamBlock* pb) {
     if (a.has(1)) {
         const int32_t fdow = wholeArg(a, 1);
         if (fdow < calendar::HostWeek || fdow > calendar::Saturday) fail(err::BadArgument);
-        if (fdow != 0) gDefaultFdow = fdow;
-        else if (const int32_t host = hostFirstDayOfWeek(); host >= 1 && host <= 7) gDefaultFdow = host;
+        if (fdow != calendar::HostWeek) gDefaultFdow = fdow;
+        else if (const int32_t host = hostFirstDayOfWeek(); host >= calendar::Sunday && host <= calendar::Saturday)
+            gDefaultFdow = host;
     }
     retInt(gDefaultFdow, 10);
 }

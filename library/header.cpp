@@ -189,7 +189,8 @@ const std::vector<Section>& sections() {
          {
              letter("KV_WP_SEPARATOR", ui::itemchar::Separator, "a separator line"),
              letter("KV_WP_BREAK", ui::itemchar::MenuBarBreak, "the item starts a new column"),
-             letter("KV_WP_POPUP", ui::itemchar::Popup, "the item opens a submenu (its identifier is the submenu's handle)"),
+             letter("KV_WP_POPUP", ui::itemchar::Popup,
+                    "the item opens a submenu (its identifier is the submenu's handle)"),
              letter("KV_WP_GRAYED", ui::itemchar::Grayed, "greyed, cannot be chosen"),
              letter("KV_WP_CHECKED", ui::itemchar::Checked, "with a check mark"),
          }},
