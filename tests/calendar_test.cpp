@@ -83,9 +83,8 @@ protected:
     Value at2359(int y, int m, int d) { return DateTime(Date(y, m, d).num + (23 * 3600 + 59 * 60 + 59) / 86400.0); }
 };
 
-// The D_ functions' values are checked by tests/scripts/calendar.prg; here
-// what a script cannot set up: the host's first day of the week, integer
-// arguments, and numbers a script cannot write.
+// The D_ functions' values are checked by tests/scripts/calendar.prg; here the
+// host's first day of the week, integer arguments and numbers no script writes.
 
 TEST_F(Calendar, HostFirstDayOfWeek) {
     setSetting("FDOW", Num(2));

@@ -19,9 +19,8 @@ uint32_t crcBytewise(uint32_t start, const std::string& s) {
     return ~crcRegisterBytewise(~start, reinterpret_cast<const uint8_t*>(s.data()), s.size());
 }
 
-// Known values, continued CRCs and the longest results are checked by
-// tests/scripts/checksum.prg; here the library against the definitions, the
-// system's hash and its failures.
+// Known values, continued CRCs and the longest results are in tests/scripts/
+// checksum.prg; here the definitions, the system's hash and its failures.
 
 TEST_F(Checksum, Crc32ThroughTheFLLMatchesTheByteLoop) {
     std::mt19937 rng(17);

@@ -32,9 +32,8 @@ TEST(CipherTablePin, TheTableNeverChanges) {
     EXPECT_EQ(CipherTable[255], 0x05);
 }
 
-// Known answers, encoding undone and the empty key are checked by
-// tests/scripts/cipher.prg; here the library and every form against the
-// definition.
+// Known answers, encoding undone and the empty key are in tests/scripts/
+// cipher.prg; here the library and every form against the definition.
 
 TEST_F(Cipher, TheLastKeyStaysInForce) {
     // Before any key, the schedule is all zero bytes.

@@ -10,9 +10,8 @@ namespace {
 
 using Binary = HostTest;
 
-// The packed bytes, widths and the base date are checked by
-// tests/scripts/convert.prg; here loops, failures and values a script cannot
-// write.
+// The packed bytes, widths and the base date are checked by tests/scripts/
+// convert.prg; here loops, failures and values a script cannot write.
 TEST_F(Binary, EveryIntegerWidthRoundTrips) {
     for (int32_t n : {0, 1, 255, 256, 258, 32767, 65535, 70000, 16777215, 2147483647, -2147483647 - 1, -1}) {
         EXPECT_EQ(ok("AC_ASC2", {ok("AC_CHR2", {Int(n)})}).i, n & 0xFFFF) << n;

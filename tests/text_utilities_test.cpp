@@ -13,26 +13,22 @@ namespace {
 using Utilities = HostTest;
 using kv::text::PathParts;
 
-// The path parts, case by locale, tokens, U_FROMLIST and U_NULL are checked
-// by tests/scripts/text_utilities.prg; here the kernels against their
-// references, and failures.
+// Path parts, case, tokens, U_FROMLIST and U_NULL are in tests/scripts/
+// text_utilities.prg; here the kernels against their references, and failures.
 
 TEST_F(Utilities, SplitFollowsTheRuntimeRules) {
+    // A period in the directory is no extension; NUL ends the path.
+    const struct {
+        std::string_view path;
+        const char *drive, *dir, *name, *ext;
+    } rows[] = {{"D:x.dir/sub\\file", "D:", "x.dir/sub\\", "file", ""}, {".profile", "", "", "", ".profile"},
+                {std::string_view("a:\\b.c\0.d\\e", 11), "a:", "\\", "b", ".c"}, {"C", "", "", "C", ""}};
     PathParts p;
-    kv::text::splitPath("D:x.dir/sub\\file", p);  // a period in the directory is no extension
-    EXPECT_STREQ(p.drive, "D:");
-    EXPECT_STREQ(p.dir, "x.dir/sub\\");
-    EXPECT_STREQ(p.name, "file");
-    EXPECT_STREQ(p.ext, "");
-    kv::text::splitPath(".profile", p);
-    EXPECT_STREQ(p.name, "");
-    EXPECT_STREQ(p.ext, ".profile");
-    kv::text::splitPath(std::string_view("a:\\b.c\0.d\\e", 11), p);  // NUL ends the path
-    EXPECT_STREQ(p.dir, "\\");
-    EXPECT_STREQ(p.ext, ".c");
-    kv::text::splitPath("C", p);
-    EXPECT_STREQ(p.drive, "");
-    EXPECT_STREQ(p.name, "C");
+    for (const auto& r : rows) {
+        kv::text::splitPath(r.path, p);
+        EXPECT_EQ(std::string(p.drive) + "|" + p.dir + "|" + p.name + "|" + p.ext,
+                  std::string(r.drive) + "|" + r.dir + "|" + r.name + "|" + r.ext);
+    }
 
     // Every part is cut to 255 characters.
     const std::string dir(300, 'd'), name(300, 'n'), ext(300, 'e');

@@ -11,9 +11,8 @@ protected:
     int num() { return ok("MW_NUM").i; }
 };
 
-// A memo walked word by word, words across blocks, the delimiters and what
-// is no memo are checked by tests/scripts/words.prg; here other rows of a
-// table, and what the host or memory refuses.
+// Memos walked word by word, delimiters and what is no memo are in tests/
+// scripts/words.prg; here other rows of a table, and what is refused.
 
 TEST_F(Words, ReadsOnlyTheMemosOwnBytes) {
     // The current row's memo lies between two others in the memo file.
