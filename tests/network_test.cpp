@@ -76,6 +76,30 @@ protected:
         netbios_.reset();
         HostTest::TearDown();
     }
+    // The rows of PA_SHARES from the first: name, remark and type of each.
+    struct Share {
+        const char* name;
+        const char* remark;
+        double type;
+    };
+    void expectShares(std::initializer_list<Share> rows) {
+        int r = 0;
+        for (const Share& s : rows) {
+            ++r;
+            EXPECT_EQ(host().element("PA_SHARES", r, 1).str, s.name) << r;
+            EXPECT_EQ(host().element("PA_SHARES", r, 2).str, s.remark) << r;
+            EXPECT_EQ(host().element("PA_SHARES", r, 3).asNumber(), s.type) << r;
+        }
+        EXPECT_EQ(host().element("PA_SHARES", 1, 3).width, 15);
+    }
+    // PA_SHARES after no shares: one row of three columns, never stored.
+    void expectNoShares() {
+        const Variable* v = host().variable("PA_SHARES");
+        ASSERT_TRUE(v && v->array);
+        EXPECT_EQ(v->rows, 1);
+        EXPECT_EQ(v->cols, 3);
+        EXPECT_EQ(host().element("PA_SHARES", 1, 1).type, 'L');
+    }
     std::unique_ptr<ImportPatch<decltype(&::NetShareEnum)>> shares_;
     std::unique_ptr<ImportPatch<decltype(&::NetApiBufferFree)>> free_;
     std::unique_ptr<ImportPatch<decltype(&::Netbios)>> netbios_;
@@ -93,14 +117,9 @@ TEST_F(Network, SharesInSeveralBatches) {
     ASSERT_TRUE(v);
     EXPECT_EQ(v->rows, 5);
     EXPECT_EQ(v->cols, 3);
-    EXPECT_EQ(host().element("PA_SHARES", 1, 1).str, "SHARE0");
-    EXPECT_EQ(host().element("PA_SHARES", 1, 2).str, "remark of 0");
-    EXPECT_EQ(host().element("PA_SHARES", 2, 2).str, "");
-    EXPECT_EQ(host().element("PA_SHARES", 1, 3).asNumber(), 0);
     // A special share shows its high bit.
-    EXPECT_EQ(host().element("PA_SHARES", 3, 3).asNumber(), 2147483651.0);
-    EXPECT_EQ(host().element("PA_SHARES", 3, 3).width, 15);
-    EXPECT_EQ(host().element("PA_SHARES", 5, 1).str, "SHARE4");
+    expectShares({{"SHARE0", "remark of 0", 0}, {"SHARE1", "", 0}, {"SHARE2", "remark of 2", 2147483651.0},
+                  {"SHARE3", "", 0}, {"SHARE4", "remark of 4", 0}});
 
     // A second call sizes the array anew.
     Server::reset(2, 10);
@@ -123,11 +142,7 @@ TEST_F(Network, AServerThatDoesNotAnswer) {
     Server::failure = ERROR_BAD_NETPATH;
     host().setVar("PA_SHARES", Str("old"));
     EXPECT_EQ(ok("NET_SHARES", {Str("\\\\nowhere")}).i, 0);
-    const Variable* v = host().variable("PA_SHARES");
-    ASSERT_TRUE(v && v->array);
-    EXPECT_EQ(v->rows, 1);
-    EXPECT_EQ(v->cols, 3);
-    EXPECT_EQ(host().element("PA_SHARES", 1, 1).type, 'L');  // never stored
+    expectNoShares();
     EXPECT_EQ(Server::frees, 0);
     // Server names the platform takes whole, and no longer.
     EXPECT_EQ(ok("NET_SHARES", {Str(std::string(49, 's'))}).i, 0);
@@ -259,17 +274,9 @@ TEST_F(OlderNetwork, SharesFromTheFixedBuffer) {
     ASSERT_TRUE(v && v->array);
     EXPECT_EQ(v->rows, 4);
     EXPECT_EQ(v->cols, 3);
-    EXPECT_EQ(host().element("PA_SHARES", 1, 1).str, "FILES");
-    EXPECT_EQ(host().element("PA_SHARES", 1, 2).str, "the files of all");
-    EXPECT_EQ(host().element("PA_SHARES", 1, 3).asNumber(), 0);
-    EXPECT_EQ(host().element("PA_SHARES", 1, 3).width, 15);
-    EXPECT_EQ(host().element("PA_SHARES", 2, 1).str, "PRINTER");
-    EXPECT_EQ(host().element("PA_SHARES", 2, 2).str, "");  // no remark at all
-    EXPECT_EQ(host().element("PA_SHARES", 2, 3).asNumber(), 1);
-    EXPECT_EQ(host().element("PA_SHARES", 3, 1).str, "TWELVECHARSX");
-    EXPECT_EQ(host().element("PA_SHARES", 3, 2).str, "");
-    EXPECT_EQ(host().element("PA_SHARES", 4, 1).str, "THIRTEENCHARS");
-    EXPECT_EQ(host().element("PA_SHARES", 4, 3).asNumber(), 65535);  // 16 bits, never signed
+    // PRINTER has no remark at all; the type is 16 bits, never signed.
+    expectShares({{"FILES", "the files of all", 0}, {"PRINTER", "", 1}, {"TWELVECHARSX", "", 3},
+                  {"THIRTEENCHARS", "the files of all", 65535}});
 
     // svrapi stays loaded and its entry known: the second call asks for neither.
     OlderPlatform::shares.resize(1);
@@ -301,17 +308,13 @@ TEST_F(OlderNetwork, FailuresGiveNoShares) {
     for (unsigned code : {5u, 234u, 2102u}) {
         OlderPlatform::answer = code;
         EXPECT_EQ(ok("NET_SHARES", {Str("\\\\old")}).i, 0) << code;
-        const Variable* v = host().variable("PA_SHARES");
-        ASSERT_TRUE(v && v->array);
-        EXPECT_EQ(v->rows, 1);
-        EXPECT_EQ(v->cols, 3);
-        EXPECT_EQ(host().element("PA_SHARES", 1, 1).type, 'L') << code;
+        expectNoShares();
     }
     // Success with nothing read.
     OlderPlatform::answer = 0;
     OlderPlatform::read = 0;
     EXPECT_EQ(ok("NET_SHARES", {Str("\\\\old")}).i, 0);
-    EXPECT_EQ(host().element("PA_SHARES", 1, 1).type, 'L');
+    expectNoShares();
 }
 
 TEST_F(OlderNetwork, NoSvrapiOnTheSystem) {

@@ -131,8 +131,7 @@ TEST_F(Shortcut, OnlyTheTargetGivesTheDefaults) {
     EXPECT_EQ(prop(r, "ObjPath"), describe(Str(target_)));
     for (const char* name : {"Arguments", "Description", "WorkingDir", "IconPath"})
         EXPECT_EQ(prop(r, name), describe(Str(""))) << name;
-    EXPECT_EQ(prop(r, "IconIndex"), describe(Int(0, 0)));
-    EXPECT_EQ(prop(r, "HotKey"), describe(Int(0, 0)));
+    for (const char* name : {"IconIndex", "HotKey"}) EXPECT_EQ(prop(r, name), describe(Int(0, 0))) << name;
     EXPECT_EQ(prop(r, "ShowCmd"), describe(Int(SW_SHOWNORMAL, 0)));
 }
 

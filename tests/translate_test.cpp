@@ -9,7 +9,6 @@ namespace {
 
 using Translation = FileTest;
 
-
 // What the forward table of "abc" -> "xyz" makes of a string.
 std::string abcToXyz(std::string s) {
     for (char& c : s)
@@ -17,26 +16,9 @@ std::string abcToXyz(std::string s) {
     return s;
 }
 
-TEST_F(Translation, TablesAndStrings) {
-    EXPECT_EQ(ok("TRANS_S", {Str("abcd")}).str, "abcd");  // identity after load
-    ok("TRANS_SET", {Str("abc"), Str("xyz")});
-    EXPECT_EQ(ok("TRANS_S", {Str("abcd")}).str, "xyzd");
-    EXPECT_EQ(ok("TRANS_S", {Str("xyzd"), Bool(true)}).str, "abcd");
-    EXPECT_EQ(ok("TRANS_S", {Str("abcd"), Bool(false)}).str, "xyzd");
-    EXPECT_EQ(ok("TRANS_TBL", {Int(1)}).str, "abc");
-    EXPECT_EQ(ok("TRANS_TBL", {Int(2)}).str, "xyz");
-    EXPECT_EQ(host().call("TRANS_TBL", {Int(3)}).message, "Parameter must be 1 or 2");
-
-    EXPECT_EQ(host().call("TRANS_SET", {Str("ab"), Str("x")}).message, "Lengths of strings must be equal!");
-    EXPECT_EQ(ok("TRANS_TBL", {Int(1)}).str, "abc");  // unchanged
-
-    ok("TRANS_SET", {Str(bytes({0xC0, 'q', 'q'})), Str(bytes({0xE0, '1', '2'}))});
-    EXPECT_EQ(ok("TRANS_S", {Str(bytes({0xC0, 0xC1, 0xE0, 'q'}))}).str, bytes({0xE0, 0xC1, 0xE0, '2'}));
-    EXPECT_EQ(ok("TRANS_TBL", {Int(2)}).str, bytes({'2', 0xE0}));
-
-    ok("TRANS_SET", {Str(""), Str("")});
-    EXPECT_EQ(ok("TRANS_TBL", {Int(1)}).str, "");
-
+// The tables, short strings, files and variables are checked by
+// tests/scripts/translate.prg.
+TEST_F(Translation, LongStrings) {
     // Long strings take the fast paths: few changed bytes, and many.
     const std::string text = seeded(100000, 9);
     ok("TRANS_SET", {Str("abc"), Str("xyz")});
@@ -47,23 +29,6 @@ TEST_F(Translation, TablesAndStrings) {
     std::string inverted = text;
     for (char& c : inverted) c = static_cast<char>(~c);
     EXPECT_EQ(ok("TRANS_S", {Str(text)}).str, inverted);
-}
-
-TEST_F(Translation, FilesInPlace) {
-    const std::string text = seeded(10000, 4);
-    writeFile(path("a.txt"), text);
-    ok("TRANS_SET", {Str("abc"), Str("xyz")});
-    EXPECT_TRUE(ok("TRANS_F", {Str(path("a.txt"))}).b);
-    EXPECT_EQ(readFile(path("a.txt")), abcToXyz(text));
-    EXPECT_FALSE(ok("TRANS_F", {Str(path("missing.txt"))}).b);
-    // A string that names no variable or field is a file path.
-    EXPECT_TRUE(ok("TRANS_R", {Str(path("a.txt")), Bool(true)}).b);
-    std::string back = abcToXyz(text);
-    for (char& c : back)
-        if (c >= 'x' && c <= 'z') c = static_cast<char>(c - 'x' + 'a');
-    EXPECT_EQ(readFile(path("a.txt")), back);
-    EXPECT_FALSE(ok("TRANS_R", {Str(path("missing.txt"))}).b);
-    EXPECT_EQ(libraryChannelsOpen(), 0);
 }
 
 TEST_F(Translation, AReadThatGivesNothingEndsTheFile) {
@@ -83,12 +48,8 @@ TEST_F(Translation, AReadThatGivesNothingEndsTheFile) {
     EXPECT_EQ(readFile(path("a.txt")), std::string(4096, 'b') + std::string(10000 - 4096, 'a'));
 }
 
-TEST_F(Translation, VariablesFieldsAndMemos) {
+TEST_F(Translation, FieldsAndMemos) {
     ok("TRANS_SET", {Str("abc"), Str("xyz")});
-    host().setVar("v", Str("aXbXc"));
-    EXPECT_TRUE(ok("TRANS_R", {Ref("v")}).b);
-    EXPECT_EQ(host().var("v").str, "xXyXz");
-
     const std::string memo2 = std::string(5000, 'a') + "bcd";
     const int area = memoTable({"abc first", memo2, "abc third"});
     goRecord(host(), area, 2);

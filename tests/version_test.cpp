@@ -16,26 +16,25 @@ using kv::version::typeText;
 // ---- the names of flags and types ----
 
 TEST(VersionNames, FlagsInTableOrderEachWithItsBlank) {
-    EXPECT_EQ(flagsText(0), "No file flags");
-    EXPECT_EQ(flagsText(0x03), "Debug Prerelease ");
-    EXPECT_EQ(flagsText(0x24), "Patched SpecialBuild ");
-    EXPECT_EQ(flagsText(0x3F), "Debug Prerelease Patched PrivateBuild InfoInferred SpecialBuild ");
+    const std::pair<uint32_t, const char*> rows[] = {
+        {0, "No file flags"}, {0x03, "Debug Prerelease "}, {0x24, "Patched SpecialBuild "},
+        {0x3F, "Debug Prerelease Patched PrivateBuild InfoInferred SpecialBuild "}};
+    for (const auto& [flags, text] : rows) EXPECT_EQ(flagsText(flags), text) << flags;
 }
 
 TEST(VersionNames, TypesWithTheirSubtypes) {
-    EXPECT_EQ(typeText(1, 7), "Application");
-    EXPECT_EQ(typeText(2, 0), "Dynamic-link library");
-    EXPECT_EQ(typeText(3, 10), "Device driver,Comm");
-    EXPECT_EQ(typeText(4, 3), "Font,TrueType");
-    EXPECT_EQ(typeText(5, 1234), "Virtual device,1234");
-    EXPECT_EQ(typeText(5, 0xFFFFFFFF), "Virtual device,-1");  // the subtype as a signed number
-    EXPECT_EQ(typeText(6, 0), "Unknown");
-    EXPECT_EQ(typeText(7, 0), "Static library");
-    // Beyond the tables.
-    EXPECT_EQ(typeText(8, 0), "Unknown");
-    EXPECT_EQ(typeText(0xFFFFFFFF, 0), "Unknown");
-    EXPECT_EQ(typeText(3, 11), "Device driver,Unknown");
-    EXPECT_EQ(typeText(4, 4), "Font,Unknown");
+    const struct {
+        uint32_t type, subtype;
+        const char* text;
+    } rows[] = {
+        {1, 7, "Application"}, {2, 0, "Dynamic-link library"}, {3, 10, "Device driver,Comm"}, {4, 3, "Font,TrueType"},
+        {5, 1234, "Virtual device,1234"},
+        {5, 0xFFFFFFFF, "Virtual device,-1"},  // the subtype as a signed number
+        {6, 0, "Unknown"}, {7, 0, "Static library"},
+        // Beyond the tables.
+        {8, 0, "Unknown"}, {0xFFFFFFFF, 0, "Unknown"}, {3, 11, "Device driver,Unknown"}, {4, 4, "Font,Unknown"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(typeText(r.type, r.subtype), r.text) << r.type << "," << r.subtype;
 }
 
 // ---- the first string table of a block ----
@@ -150,19 +149,11 @@ TEST_F(Version, EveryRowOfAnApplication) {
     EXPECT_EQ(row(12).str.substr(row(12).str.size() - 7), " (1033)");
     EXPECT_GT(row(12).str.size(), 7u);
     EXPECT_EQ(describe(row(13)), describe(Int(1200, 10)));
-    EXPECT_EQ(describe(row(14)), describe(Str("")));  // no Comments in this one
-    EXPECT_EQ(row(15).str, "Kavro developers");
-    EXPECT_EQ(row(16).str, "Version resource test file");
-    EXPECT_EQ(row(17).str, "4.2.0.1234");
-    EXPECT_EQ(row(18).str, "verfile");
-    EXPECT_EQ(row(19).str, "Copyright (c) 2026");
-    EXPECT_EQ(row(20).str, "");
-    EXPECT_EQ(row(21).str, "verfile.dll");
-    EXPECT_EQ(row(22).str, "");
-    EXPECT_EQ(row(23).str, "Kavro tests");
-    EXPECT_EQ(row(24).str, "5.6");
-    EXPECT_EQ(row(25).str, "");
-    EXPECT_EQ(describe(row(26)), describe(Str("$")));  // present, though empty
+    // The texts from row 14: no Comments in this one; OLESelfRegister present, though empty.
+    const char* const texts[] = {"",           "Kavro developers", "Version resource test file", "4.2.0.1234",
+                                 "verfile",    "Copyright (c) 2026", "", "verfile.dll", "", "Kavro tests", "5.6", "",
+                                 "$"};
+    for (int r = 14; r <= 26; ++r) EXPECT_EQ(describe(row(r)), describe(Str(texts[r - 14]))) << r;
 }
 
 TEST_F(Version, TypesFlagsAndStringsOfOtherFiles) {

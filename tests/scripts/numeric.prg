@@ -1,0 +1,96 @@
+* Numeric strings: numbers packed into raw little-endian bytes and back, and
+* bit operations on integers of each width and on strings.
+
+* Unpacking wants exactly the bytes of its type.
+? NS_S2D("1234567")
+? NS_S2D("123456789")
+? NS_S2F("123")
+? NS_S2UL("12345")
+? NS_S2L("")
+? NS_S2UI("1")
+? NS_S2I("123")
+
+* Unsigned 32-bit numbers: whole numbers truncated, nothing outside the range;
+* the same four bytes read as signed and unsigned.
+? NS_UL2S(4294967295)
+? NS_UL2S(2.9)
+? NS_UL2S(-1)
+? NS_UL2S(4294967296)
+? NS_S2UL(CHR(255) + CHR(255) + CHR(255) + CHR(255))
+? NS_S2L(CHR(255) + CHR(255) + CHR(255) + CHR(255))
+? NS_L2S(-2)
+? NS_UL2L(4294967295)
+? NS_UL2L(2147483648)
+? NS_UL2L(2.5)
+? NS_L2UL(-1)
+
+* Sixteen bits, signed and unsigned.
+? NS_UI2S(65535)
+? NS_S2I(NS_UI2S(65535))
+? NS_S2UI(NS_UI2S(65535))
+? NS_I2S(-32768)
+? NS_I2S(-1)
+? NS_UI2S(65536)
+? NS_UI2S(-1)
+? NS_I2S(32768)
+? NS_I2S(-32769)
+
+* Integer operations work within their width.
+? NS_UI_NOT(0)
+? NS_I_NOT(0)
+? NS_L_NOT(0)
+? NS_UL_NOT(0)
+? NS_I_AND(-1, 255)
+? NS_I_OR(-32768, 1)
+? NS_I_XOR(-1, 1)
+? NS_UI_XOR(65535, 1)
+? NS_UI_OR(32768, 1)
+? NS_L_AND(-1, 2147483647)
+? NS_L_OR(-2147483648, 1)
+? NS_UL_XOR(4294967295, 1)
+? NS_UL_OR(2147483648, 1)
+? NS_UL_AND(12, 10)
+? NS_UL_AND(2.5, 1)
+? NS_UL_OR(1, -1)
+? NS_UL_NOT(4294967296)
+? NS_UI_AND(65536, 1)
+? NS_UI_NOT(-1)
+? NS_I_OR(1, 32768)
+
+* Single bits of integers, numbered from 1: read, or set and the new value.
+? NS_I_BIT(-32768, 16)
+? NS_I_BIT(32767, 16)
+? NS_I_BIT(1, 16, .T.)
+? NS_I_BIT(-1, 16, .F.)
+? NS_UI_BIT(1, 16, .T.)
+? NS_UI_BIT(65535, 1, .F.)
+? NS_L_BIT(-1, 32)
+? NS_L_BIT(0, 32, .T.)
+? NS_UL_BIT(0, 32, .T.)
+? NS_UL_BIT(4294967295, 32)
+? NS_UL_BIT(4294967295, 1, .F.)
+? NS_UL_BIT(1, 33)
+? NS_L_BIT(1, 0)
+? NS_UI_BIT(1, 17)
+? NS_I_BIT(1, -1)
+* the value is checked too
+? NS_UI_BIT(70000, 1)
+
+* Single bits of strings: bit 1 is the low bit of the first byte.
+? NS_S_BIT(CHR(1) + CHR(1), 1)
+? NS_S_BIT(CHR(1) + CHR(1), 2)
+? NS_S_BIT(CHR(1) + CHR(1), 9)
+? NS_S_BIT(CHR(1) + CHR(1), 16)
+? NS_S_BIT(CHR(1) + CHR(1), 17)
+? NS_S_BIT(CHR(1) + CHR(1), 0)
+? NS_S_BIT("", 1)
+? NS_S_BIT(CHR(1) + CHR(1), 16, .T.)
+? NS_S_BIT(CHR(1) + CHR(1), 1, .F.)
+
+* String operations keep the first string's length.
+? NS_S_AND(CHR(240) + CHR(15) + CHR(170) + CHR(85), CHR(60) + CHR(60))
+? NS_S_OR(CHR(1), CHR(16) + CHR(255))
+? NS_S_XOR(CHR(240) + CHR(15) + CHR(170) + CHR(85), "")
+? NS_S_XOR("", CHR(240) + CHR(15) + CHR(170) + CHR(85))
+? NS_S_NOT(CHR(240) + CHR(15) + CHR(170) + CHR(85))
+? NS_S_NOT("")
