@@ -523,7 +523,11 @@ Result Host::call(const std::string& function, std::vector<Value> args) {
     } else {
         res.value = done.hasResult ? done.result : Bool(true);
         res.returned = done.hasResult;
-        if (!done.hasResult) noResult.push_back(done.function);
+        if (!done.hasResult) {
+            noResult.push_back(done.function);
+            if (opts_.mayOmitResult && !opts_.mayOmitResult(done.function))
+                violation(done.function + " succeeded without setting a result");
+        }
         if (!inStatement() && res.value.type == 'O') holdObject(res.value);  // a test's own, as a variable would be
     }
     if (frames_.empty()) checkLeaks(done.function);

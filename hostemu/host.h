@@ -78,6 +78,10 @@ public:
         // The longest character value the host can take from the library; a
         // longer one fails as a host out of memory does (error 43). 0: no limit.
         uint32_t largestValue = 0;
+        // When set, a call that succeeds without setting a result (the script
+        // gets the host's default .T.) is a violation unless this accepts the
+        // function's name: the functions that document no result.
+        std::function<bool(const std::string&)> mayOmitResult;
     };
 
     Host();
