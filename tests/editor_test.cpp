@@ -75,67 +75,7 @@ TEST_F(Editor, TheTitleBufferIsReadAsATerminatedTitle) {
     EXPECT_EQ(looked, std::string(127, 'x'));
 }
 
-// ---- windows that are not editors ----
-
-struct Fallback {
-    const char* function;
-    std::vector<Value> rest;  // the arguments after the window
-    Value expected;
-};
-
-TEST_F(Editor, EveryFunctionFallsBackOnAWindowThatIsNotAnEditor) {
-    const std::vector<Fallback> table = {
-        {"EDACTIVE", {Bool(true)}, Bool(false)},
-        {"EDCLOSE", {}, Int(-2, 3)},
-        {"EDCLOSE", {Int(2)}, Int(-2, 3)},
-        {"EDCOPY", {}, Bool(false)},
-        {"EDCUT", {}, Bool(false)},
-        {"EDDELETE", {}, Bool(false)},
-        {"EDGETCHAR", {Int(1)}, Str("")},
-        {"EDGETENV", {}, Bool(false)},
-        {"EDGETLN", {Int(1)}, Int(0, 3)},
-        {"EDGETLP", {Int(1)}, Int(0, 3)},
-        {"EDGETPOS", {}, Int(0, 3)},
-        {"EDGETSTR", {Int(1), Int(5)}, Str("")},
-        {"EDINDENT", {Int(1)}, Bool(false)},
-        {"EDINSERT", {Str("text")}, Bool(false)},
-        {"EDLASTERR", {}, Int(-1, 10)},
-        {"EDPASTE", {}, Bool(false)},
-        {"EDPINVIEW", {Int(1)}, Bool(false)},
-        {"EDREDO", {}, Bool(false)},
-        {"EDREVERT", {}, Bool(false)},
-        {"EDSAVE", {}, Bool(false)},
-        {"EDSCR2POS", {Int(1), Bool(true)}, Bool(false)},
-        {"EDSCR2SEL", {Bool(false)}, Bool(false)},
-        {"EDSELECT", {Int(1), Int(2)}, Bool(false)},
-        {"EDSENDKEY", {Int(65), Str("cs")}, Bool(false)},
-        {"EDSETENV", {}, Bool(false)},
-        {"EDSETPOS", {Int(1)}, Bool(false)},
-        {"EDSKIPLINE", {Int(1)}, Int(0, 3)},
-        {"EDUNDO", {}, Bool(false)},
-        {"EDUNDOON", {Bool(true)}, Bool(false)},
-    };
-    const int32_t plain = openWindow(host(), "Plain");  // on top: .T. names it
-    const int32_t closed = openWindow(host(), "Gone");
-    closeWindow(closed);
-    const std::vector<Value> windows = {Str("Plain"), Int(plain), Num(plain, 0), Bool(true), Str(""), Int(0),
-                                        Str("Nowhere"), Int(closed), Int(12345)};
-    for (const Fallback& f : table) {
-        for (const Value& w : windows) {
-            host().dimension("ED_ENV", 25);  // EDSETENV finds its array; EDGETENV releases it
-            std::vector<Value> args = {w};
-            args.insert(args.end(), f.rest.begin(), f.rest.end());
-            const Value v = ok(f.function, args);
-            EXPECT_EQ(v, f.expected) << f.function << " on " << describe(w) << ": " << describe(v);
-            if (v.type == 'I') {
-                EXPECT_EQ(v.width, f.expected.width) << f.function;
-            }
-        }
-    }
-    // EDWHANDLE does no editor check: the window itself.
-    EXPECT_EQ(integer("EDWHANDLE", {Str("Plain")}), plain);
-    EXPECT_EQ(editorCount(), 0);
-}
+// ---- windows that are not editors: tests/scripts/editor.prg ----
 
 // ---- argument checks ----
 

@@ -216,6 +216,63 @@ nOther = EDTEXT("other", "")
 ? EDWHANDLE(nOther)
 = EDDROP(nNotes, "notes")
 
+* Every function falls back on a window that is not an editor: the host's
+* main window by title, by its id (an integer), by a number and as the
+* window on top; "" and 0 (an integer: the main window too); a title and an
+* id that name no window, and the id of a window closed above. Each
+* window's values follow it, in the order of the calls below; EDSETENV
+* finds its array and EDGETENV releases it.
+DIMENSION aWin(9)
+aWin(1) = "Kavro host"
+aWin(2) = EDWHANDLE("Kavro host")
+aWin(3) = 1
+aWin(4) = .T.
+aWin(5) = ""
+aWin(6) = EDWHANDLE("Nowhere")
+aWin(7) = "Nowhere"
+aWin(8) = nOther
+aWin(9) = 12345
+k = 1
+DO WHILE k <= 9
+? aWin(k)
+DIMENSION ED_ENV(25)
+? EDACTIVE(aWin(k), .T.)
+? EDCLOSE(aWin(k))
+? EDCLOSE(aWin(k), 2)
+? EDCOPY(aWin(k))
+? EDCUT(aWin(k))
+? EDDELETE(aWin(k))
+? EDGETCHAR(aWin(k), 1)
+? EDGETENV(aWin(k))
+? EDGETLN(aWin(k), 1)
+? EDGETLP(aWin(k), 1)
+? EDGETPOS(aWin(k))
+? EDGETSTR(aWin(k), 1, 5)
+? EDINDENT(aWin(k), 1)
+? EDINSERT(aWin(k), "text")
+? EDLASTERR(aWin(k))
+? EDPASTE(aWin(k))
+? EDPINVIEW(aWin(k), 1)
+? EDREDO(aWin(k))
+? EDREVERT(aWin(k))
+? EDSAVE(aWin(k))
+? EDSCR2POS(aWin(k), 1, .T.)
+? EDSCR2SEL(aWin(k), .F.)
+? EDSELECT(aWin(k), 1, 2)
+? EDSENDKEY(aWin(k), 65, "cs")
+DIMENSION ED_ENV(25)
+? EDSETENV(aWin(k))
+? EDSETPOS(aWin(k), 1)
+? EDSKIPLINE(aWin(k), 1)
+? EDUNDO(aWin(k))
+? EDUNDOON(aWin(k), .T.)
+k = k + 1
+ENDDO
+* EDWHANDLE does no editor check: the window itself; and no call above
+* opened a window over the main one.
+? EDWHANDLE("Kavro host")
+? EDWHANDLE(.T.)
+
 * A file that does not exist yet opens empty, and the save makes it.
 f = GETENV("TEMP") + "\kavro-script-fresh.txt"
 = STRTOFILE("", f)
