@@ -1,3 +1,8 @@
+// The editor functions through the host's editor sessions: what the library
+// hands the host and what it makes of the host's answers. The scenarios that
+// only call the library (the window argument, windows that are not editors,
+// positions, lines, reading, keys, indenting, undo, a round trip through a
+// file and the clipboard) are tests/scripts/editor.prg.
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -31,7 +36,6 @@ protected:
 
 // ---- the window argument ----
 
-// The window argument by title, id and logical: tests/scripts/editor.prg.
 TEST_F(Editor, WindowArgumentsThatNameNoWindow) {
     EXPECT_EQ(integer("EDWHANDLE", {Num(std::nan(""))}), 0);
     for (const Value& bad : {Date(2000, 1, 1), DateTime(2451545.5), Null('C')})
@@ -75,8 +79,6 @@ TEST_F(Editor, TheTitleBufferIsReadAsATerminatedTitle) {
     EXPECT_EQ(looked, std::string(127, 'x'));
 }
 
-// ---- windows that are not editors: tests/scripts/editor.prg ----
-
 // ---- argument checks ----
 
 TEST_F(Editor, ArgumentsAreCheckedBeforeTheWindowIsResolved) {
@@ -113,7 +115,7 @@ TEST_F(Editor, ArgumentsAreCheckedBeforeTheWindowIsResolved) {
     EXPECT_EQ(editorCount(), 1);
 }
 
-// ---- positions, selections, keys and reading (the rest in tests/scripts/editor.prg) ----
+// ---- positions, selections and keys ----
 
 // What the host is handed: zero-based positions, bounds cut to the text.
 TEST_F(Editor, PositionsAndSelectionsPassZeroBasedBoundsCutToTheText) {
