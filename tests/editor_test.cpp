@@ -1,4 +1,10 @@
+// The editor functions through the host's editor sessions: what the library
+// hands the host and what it makes of the host's answers. The scenarios that
+// only call the library (the window argument, windows that are not editors,
+// positions, lines, reading, keys, indenting, undo, a round trip through a
+// file and the clipboard) are tests/scripts/editor.prg.
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "hostemu/editor.h"
@@ -30,39 +36,8 @@ protected:
 
 // ---- the window argument ----
 
-TEST_F(Editor, WindowArgumentByTitleIdAndLogical) {
-    EXPECT_EQ(integer("EDWHANDLE", {Str("")}), kMainWindowId);
-    EXPECT_EQ(integer("EDWHANDLE", {Int(0)}), kMainWindowId);
-    EXPECT_EQ(integer("EDWHANDLE", {Num(0.75, 2)}), kMainWindowId);
-    EXPECT_EQ(integer("EDWHANDLE", {Num(-0.75, 2)}), kMainWindowId);  // truncated toward zero
-    EXPECT_EQ(ok("EDWHANDLE", {Str("")}).width, 10);
-
-    const int32_t notes = openWindow(host(), "Notes");
-    const int32_t other = openWindow(host(), "Other");
-    EXPECT_EQ(integer("EDWHANDLE", {Str("Notes")}), notes);
-    EXPECT_EQ(integer("EDWHANDLE", {Str("NOTES")}), notes);  // the host's lookup ignores case
-    EXPECT_EQ(integer("EDWHANDLE", {Str("Kavro host")}), kMainWindowId);
-    EXPECT_EQ(integer("EDWHANDLE", {Str("Nowhere")}), 0);
-    EXPECT_EQ(integer("EDWHANDLE", {Int(notes)}), notes);
-    EXPECT_EQ(integer("EDWHANDLE", {Num(notes + 0.9, 1)}), notes);
-    EXPECT_EQ(integer("EDWHANDLE", {Int(kMainWindowId)}), kMainWindowId);
-    EXPECT_EQ(integer("EDWHANDLE", {Int(99)}), 0);
-    EXPECT_EQ(integer("EDWHANDLE", {Int(-5)}), 0);
-    EXPECT_EQ(integer("EDWHANDLE", {Num(4294967296.0 + notes)}), 0);  // no 32-bit id
-    EXPECT_EQ(integer("EDWHANDLE", {Num(-1e300)}), 0);
+TEST_F(Editor, WindowArgumentsThatNameNoWindow) {
     EXPECT_EQ(integer("EDWHANDLE", {Num(std::nan(""))}), 0);
-
-    // .T. is the window on top, .F. the one below it.
-    EXPECT_EQ(integer("EDWHANDLE", {Bool(true)}), other);
-    EXPECT_EQ(integer("EDWHANDLE", {Bool(false)}), notes);
-    raiseWindow(notes);
-    EXPECT_EQ(integer("EDWHANDLE", {Bool(true)}), notes);
-    EXPECT_EQ(integer("EDWHANDLE", {Bool(false)}), other);
-
-    // A closed window's id no longer passes.
-    closeWindow(other);
-    EXPECT_EQ(integer("EDWHANDLE", {Int(other)}), 0);
-
     for (const Value& bad : {Date(2000, 1, 1), DateTime(2451545.5), Null('C')})
         EXPECT_EQ(error("EDWHANDLE", {bad}), 901) << describe(bad);
 }
@@ -104,74 +79,6 @@ TEST_F(Editor, TheTitleBufferIsReadAsATerminatedTitle) {
     EXPECT_EQ(looked, std::string(127, 'x'));
 }
 
-// ---- windows that are not editors ----
-
-struct Fallback {
-    const char* function;
-    std::vector<Value> rest;  // the arguments after the window
-    Value expected;
-};
-
-TEST_F(Editor, EveryFunctionFallsBackOnAWindowThatIsNotAnEditor) {
-    const std::vector<Fallback> table = {
-        {"EDACTIVE", {Bool(true)}, Bool(false)},
-        {"EDCLOSE", {}, Int(-2, 3)},
-        {"EDCLOSE", {Int(2)}, Int(-2, 3)},
-        {"EDCOPY", {}, Bool(false)},
-        {"EDCUT", {}, Bool(false)},
-        {"EDDELETE", {}, Bool(false)},
-        {"EDGETCHAR", {Int(1)}, Str("")},
-        {"EDGETENV", {}, Bool(false)},
-        {"EDGETLN", {Int(1)}, Int(0, 3)},
-        {"EDGETLP", {Int(1)}, Int(0, 3)},
-        {"EDGETPOS", {}, Int(0, 3)},
-        {"EDGETSTR", {Int(1), Int(5)}, Str("")},
-        {"EDINDENT", {Int(1)}, Bool(false)},
-        {"EDINSERT", {Str("text")}, Bool(false)},
-        {"EDLASTERR", {}, Int(-1, 10)},
-        {"EDPASTE", {}, Bool(false)},
-        {"EDPINVIEW", {Int(1)}, Bool(false)},
-        {"EDREDO", {}, Bool(false)},
-        {"EDREVERT", {}, Bool(false)},
-        {"EDSAVE", {}, Bool(false)},
-        {"EDSCR2POS", {Int(1), Bool(true)}, Bool(false)},
-        {"EDSCR2SEL", {Bool(false)}, Bool(false)},
-        {"EDSELECT", {Int(1), Int(2)}, Bool(false)},
-        {"EDSENDKEY", {Int(65), Str("cs")}, Bool(false)},
-        {"EDSETENV", {}, Bool(false)},
-        {"EDSETPOS", {Int(1)}, Bool(false)},
-        {"EDSKIPLINE", {Int(1)}, Int(0, 3)},
-        {"EDUNDO", {}, Bool(false)},
-        {"EDUNDOON", {Bool(true)}, Bool(false)},
-    };
-    const int32_t plain = openWindow(host(), "Plain");  // on top: .T. names it
-    const int32_t closed = openWindow(host(), "Gone");
-    closeWindow(closed);
-    const std::vector<Value> windows = {Str("Plain"), Int(plain), Num(plain, 0), Bool(true), Str(""), Int(0),
-                                        Str("Nowhere"), Int(closed), Int(12345)};
-    for (const Fallback& f : table) {
-        for (const Value& w : windows) {
-            host().dimension("ED_ENV", 25);  // EDSETENV finds its array; EDGETENV releases it
-            std::vector<Value> args = {w};
-            args.insert(args.end(), f.rest.begin(), f.rest.end());
-            const Value v = ok(f.function, args);
-            EXPECT_EQ(v, f.expected) << f.function << " on " << describe(w) << ": " << describe(v);
-            if (v.type == 'I') {
-                EXPECT_EQ(v.width, f.expected.width) << f.function;
-            }
-        }
-    }
-    // EDWHANDLE does no editor check: the window itself.
-    EXPECT_EQ(integer("EDWHANDLE", {Str("Plain")}), plain);
-    EXPECT_EQ(editorCount(), 0);
-}
-
-TEST_F(Editor, EdGetEnvReleasesTheOldArrayEvenForAWindowThatIsNotAnEditor) {
-    host().dimension("ED_ENV", 25);
-    EXPECT_FALSE(ok("EDGETENV", {Str("Nowhere")}).b);
-    EXPECT_FALSE(host().hasVar("ED_ENV"));
-}
-
 // ---- argument checks ----
 
 TEST_F(Editor, ArgumentsAreCheckedBeforeTheWindowIsResolved) {
@@ -208,95 +115,15 @@ TEST_F(Editor, ArgumentsAreCheckedBeforeTheWindowIsResolved) {
     EXPECT_EQ(editorCount(), 1);
 }
 
-// ---- positions and lines ----
+// ---- positions, selections and keys ----
 
-TEST_F(Editor, PositionsCountFromOne) {
-    const int32_t w = editor("one\r\ntwo\r\nthree");
+// What the host is handed: zero-based positions, bounds cut to the text.
+TEST_F(Editor, PositionsAndSelectionsPassZeroBasedBoundsCutToTheText) {
+    const int32_t w = editor("0123456789");
     none("EDSETPOS", {Int(w), Int(1)});
     EXPECT_EQ(session(w).now.caret, 0);
-    EXPECT_EQ(integer("EDGETPOS", {Int(w)}), 1);
-    EXPECT_EQ(ok("EDGETPOS", {Int(w)}).width, 10);
     ok("EDSETPOS", {Int(w), Int(6)});
     EXPECT_EQ(session(w).now.caret, 5);
-    EXPECT_EQ(integer("EDGETPOS", {Str("Scratch")}), 6);
-    ok("EDSETPOS", {Int(w), Int(1000)});  // the host stops at the end
-    EXPECT_EQ(integer("EDGETPOS", {Int(w)}), 16);
-}
-
-TEST_F(Editor, LinesOfPositions) {
-    const int32_t w = editor("one\r\ntwo\r\nthree");  // 15 characters, 3 lines
-    const std::vector<std::pair<int, int>> lines = {{1, 1}, {4, 1}, {5, 1}, {6, 2}, {10, 2}, {11, 3}, {15, 3},
-                                                    {16, -3}, {1000, -3}};
-    for (auto [position, line] : lines) {
-        const Value v = ok("EDGETLN", {Int(w), Int(position)});
-        EXPECT_EQ(v.i, line) << position;
-        EXPECT_EQ(v.width, 10);
-    }
-    EXPECT_EQ(error("EDGETLN", {Int(w), Int(0)}), 901);
-
-    EXPECT_EQ(integer("EDGETLP", {Int(w), Int(1)}), 1);
-    EXPECT_EQ(integer("EDGETLP", {Int(w), Int(2)}), 6);
-    EXPECT_EQ(integer("EDGETLP", {Int(w), Int(3)}), 11);
-    EXPECT_EQ(integer("EDGETLP", {Int(w), Int(4)}), 16);  // past the last line: the end of the text
-
-    // A text that ends with its break: past the end is still the last character's line.
-    const int32_t ended = editor("a\r\nb\r\n", "Ended");
-    EXPECT_EQ(integer("EDGETLN", {Int(ended), Int(6)}), 2);
-    EXPECT_EQ(integer("EDGETLN", {Int(ended), Int(7)}), -2);
-    // Lone CR and LF end lines too.
-    const int32_t lone = editor("a\rb\nc", "Lone");
-    EXPECT_EQ(integer("EDGETLN", {Int(lone), Int(3)}), 2);
-    EXPECT_EQ(integer("EDGETLN", {Int(lone), Int(5)}), 3);
-    // An empty text has no lines.
-    const int32_t empty = editor("", "Empty");
-    const Value none = ok("EDGETLN", {Int(empty), Int(1)});
-    EXPECT_EQ(none.i, 0);
-    EXPECT_EQ(none.width, 3);
-}
-
-TEST_F(Editor, SkippingLinesFromTheInsertionPoint) {
-    const int32_t w = editor("one\r\ntwo\r\nthree");
-    ok("EDSETPOS", {Int(w), Int(8)});  // inside "two"
-    EXPECT_EQ(integer("EDSKIPLINE", {Int(w), Int(1)}), 11);
-    EXPECT_EQ(integer("EDSKIPLINE", {Int(w), Int(-1)}), 1);
-    EXPECT_EQ(integer("EDSKIPLINE", {Int(w), Int(0)}), 6);
-    EXPECT_EQ(integer("EDSKIPLINE", {Int(w), Int(9)}), 11);
-    EXPECT_EQ(integer("EDSKIPLINE", {Int(w), Int(-9)}), 1);
-    EXPECT_EQ(integer("EDGETPOS", {Int(w)}), 8);  // skipping does not move
-}
-
-// ---- reading ----
-
-TEST_F(Editor, ReadingCharactersAndStrings) {
-    const int32_t w = editor("0123456789");
-    EXPECT_EQ(ok("EDGETSTR", {Int(w), Int(2), Int(1000)}), Str("123456789"));
-    EXPECT_EQ(ok("EDGETSTR", {Int(w), Int(11), Int(12)}), Str(""));
-    EXPECT_EQ(ok("EDGETSTR", {Int(w), Int(1), Int(1)}), Str("0"));
-    EXPECT_EQ(ok("EDGETSTR", {Int(w), Int(10), Int(10)}), Str("9"));
-    EXPECT_EQ(ok("EDGETSTR", {Int(w), Int(3), Int(5)}), Str("234"));
-    EXPECT_EQ(ok("EDGETSTR", {Int(w), Int(1), Int(2147483647)}), Str("0123456789"));
-    EXPECT_EQ(ok("EDGETCHAR", {Int(w), Int(1)}), Str("0"));
-    EXPECT_EQ(ok("EDGETCHAR", {Int(w), Int(10)}), Str("9"));
-    EXPECT_EQ(ok("EDGETCHAR", {Int(w), Int(11)}), Str(""));
-    EXPECT_EQ(ok("EDGETCHAR", {Int(w), Int(2147483647)}), Str(""));
-
-    const int32_t empty = editor("", "Empty");
-    EXPECT_EQ(ok("EDGETCHAR", {Int(empty), Int(1)}), Str(""));
-    EXPECT_EQ(ok("EDGETSTR", {Int(empty), Int(1), Int(1)}), Str(""));
-
-    const std::string binary = bytes({0, 0xFF, '\r', '\n', 0x80});
-    const int32_t raw = editor(binary, "Raw");
-    EXPECT_EQ(ok("EDGETSTR", {Int(raw), Int(1), Int(5)}), Str(binary));
-    EXPECT_EQ(ok("EDGETCHAR", {Int(raw), Int(1)}), Str(std::string(1, '\0')));
-
-    host().failAllocations(1);
-    EXPECT_EQ(error("EDGETSTR", {Int(w), Int(1), Int(3)}), 182);
-    host().failAllocations(1);
-    EXPECT_EQ(error("EDGETCHAR", {Int(w), Int(1)}), 182);
-}
-
-TEST_F(Editor, SelectingPassesZeroBasedBoundsCutToTheText) {
-    const int32_t w = editor("0123456789");
     std::vector<std::pair<int32_t, int32_t>> passed;
     host().intercept = [&](HostCallRecord& r) {
         if (r.api == api::EdSelect) passed.push_back({int32_t(r.arg2), int32_t(r.arg3)});
@@ -308,145 +135,31 @@ TEST_F(Editor, SelectingPassesZeroBasedBoundsCutToTheText) {
     ok("EDSELECT", {Int(w), Int(10), Int(10)});
     EXPECT_FALSE(ok("EDSELECT", {Int(w), Int(11), Int(12)}).b);
     EXPECT_EQ(passed, (std::vector<std::pair<int32_t, int32_t>>{{0, 4}, {2, 10}, {9, 9}}));
+
+    host().failAllocations(1);
+    EXPECT_EQ(error("EDGETSTR", {Int(w), Int(1), Int(3)}), 182);
+    host().failAllocations(1);
+    EXPECT_EQ(error("EDGETCHAR", {Int(w), Int(1)}), 182);
 }
 
-// ---- keys ----
-
-TEST_F(Editor, KeysEditAndModifiersAreAdded) {
-    const int32_t w = editor("ab\r\ncd");
-    ok("EDSETPOS", {Int(w), Int(2)});
-    ok("EDSENDKEY", {Int(w), Int('X')});
-    EXPECT_EQ(text(w), "aXb\r\ncd");
-    ok("EDSENDKEY", {Int(w), Int(127)});  // backspace
-    EXPECT_EQ(text(w), "ab\r\ncd");
-    ok("EDSENDKEY", {Int(w), Int(4)});  // right: onto the break
-    ok("EDSENDKEY", {Int(w), Int(7)});  // delete takes CR LF together
-    EXPECT_EQ(text(w), "abcd");
-    ok("EDSENDKEY", {Int(w), Int(13)});  // enter
-    EXPECT_EQ(text(w), "ab\r\ncd");
-    EXPECT_EQ(integer("EDGETPOS", {Int(w)}), 5);
-    ok("EDSENDKEY", {Int(w), Int(127)});
-    EXPECT_EQ(text(w), "abcd");
-    ok("EDSENDKEY", {Int(w), Int(19)});  // left
-    ok("EDSENDKEY", {Int(w), Int(4), Str("s")});  // shift-right selects one
-    ok("EDSENDKEY", {Int(w), Int(4), Str("S")});
-    ok("EDSENDKEY", {Int(w), Int('-')});  // typing replaces the selection
-    EXPECT_EQ(text(w), "a-d");
-    ok("EDSENDKEY", {Int(w), Int('q'), Str("c")});  // control only reaches the recorder
-    EXPECT_EQ(text(w), "a-d");
-
-    session(w).keys.clear();
+// The modifier letters are added to the key code the recorder gets.
+TEST_F(Editor, KeyModifiersAreAdded) {
+    const int32_t w = editor("ab");
     ok("EDSENDKEY", {Int(w), Int(65), Str("cs")});
     ok("EDSENDKEY", {Int(w), Int(65), Str("SsAaPpc x!")});
     ok("EDSENDKEY", {Int(w), Int(300), Str("")});
     EXPECT_EQ(session(w).keys, (std::vector<int32_t>{65 | 0x3000, 65 | 0xF000, 300}));
-
-    // Up and down keep the column; Home and End go to the line's ends.
-    const int32_t lines = editor("abcd\r\nxy\r\n1234", "Lines");
-    ok("EDSETPOS", {Int(lines), Int(4)});  // before "d"
-    ok("EDSENDKEY", {Int(lines), Int(24)});
-    EXPECT_EQ(integer("EDGETPOS", {Int(lines)}), 9);  // the end of "xy"
-    ok("EDSENDKEY", {Int(lines), Int(24)});
-    EXPECT_EQ(integer("EDGETPOS", {Int(lines)}), 13);
-    ok("EDSENDKEY", {Int(lines), Int(1)});
-    EXPECT_EQ(integer("EDGETPOS", {Int(lines)}), 11);
-    ok("EDSENDKEY", {Int(lines), Int(6)});
-    EXPECT_EQ(integer("EDGETPOS", {Int(lines)}), 15);
-    ok("EDSENDKEY", {Int(lines), Int(5)});
-    EXPECT_EQ(integer("EDGETPOS", {Int(lines)}), 9);
 }
 
-TEST_F(Editor, IndentingTheSelectedLines) {
-    const int32_t w = editor("a\r\nb\r\nc");
-    ok("EDSELECT", {Int(w), Int(1), Int(5)});  // lines 1 and 2
-    ok("EDINDENT", {Int(w), Int(2)});
-    EXPECT_EQ(text(w), "\t\ta\r\n\t\tb\r\nc");
-    ok("EDINDENT", {Int(w), Int(-1)});
-    EXPECT_EQ(text(w), "\ta\r\n\tb\r\nc");
-    ok("EDUNDO", {Int(w)});
-    EXPECT_EQ(text(w), "\t\ta\r\n\t\tb\r\nc");
-}
-
-// ---- files, clipboard and undo ----
-
-std::string clipboardText() {
-    std::string out;
-    if (!OpenClipboard(nullptr)) return "(no clipboard)";
-    if (HANDLE g = GetClipboardData(CF_TEXT)) {
-        out = static_cast<const char*>(GlobalLock(g));
-        GlobalUnlock(g);
-    }
-    CloseClipboard();
-    return out;
-}
-
-TEST_F(Editor, ARoundTripThroughARealFile) {
-    const std::string file = path("round.txt");
-    writeFile(file, "alpha\r\nbeta\r\n");
-    const Value opened = ok("EDOPEN", {Str(file)});
-    const int32_t w = opened.i;
-    ASSERT_GT(w, 0);
-    EXPECT_EQ(opened.width, 10);
-    EXPECT_EQ(session(w).mode, 2);
-    EXPECT_EQ(integer("EDWHANDLE", {Str("round.txt")}), w);
-    EXPECT_EQ(integer("EDOPEN", {Str(file), Int(0)}), w);  // already open: the same window
-
-    ok("EDSETPOS", {Int(w), Int(6)});  // after "alpha"
-    ok("EDINSERT", {Int(w), Str(" gamma")});
-    EXPECT_EQ(text(w), "alpha gamma\r\nbeta\r\n");
-    ok("EDSELECT", {Int(w), Int(1), Int(6)});  // "alpha"
-    ok("EDCUT", {Int(w)});
-    EXPECT_EQ(clipboardText(), "alpha");
-    EXPECT_EQ(text(w), " gamma\r\nbeta\r\n");
-    ok("EDSETPOS", {Int(w), Int(9)});  // before "beta"
-    ok("EDPASTE", {Int(w)});
-    EXPECT_EQ(text(w), " gamma\r\nalphabeta\r\n");
-    ok("EDUNDO", {Int(w)});
-    EXPECT_EQ(text(w), " gamma\r\nbeta\r\n");
-    ok("EDUNDO", {Int(w)});
-    EXPECT_EQ(text(w), "alpha gamma\r\nbeta\r\n");
-    ok("EDREDO", {Int(w)});
-    ok("EDREDO", {Int(w)});
-    EXPECT_EQ(text(w), " gamma\r\nalphabeta\r\n");
-    ok("EDSELECT", {Int(w), Int(9), Int(14)});
-    ok("EDCOPY", {Int(w)});
-    EXPECT_EQ(clipboardText(), "alpha");
-    ok("EDSETPOS", {Int(w), Int(1)});
-    ok("EDPASTE", {Int(w)});
-    EXPECT_EQ(readFile(file), "alpha\r\nbeta\r\n");  // not saved yet
-    EXPECT_TRUE(ok("EDSAVE", {Int(w)}).b);
-    EXPECT_EQ(readFile(file), "alpha gamma\r\nalphabeta\r\n");
-    EXPECT_EQ(integer("EDLASTERR", {Int(w)}), 0);
-    EXPECT_EQ(session(w).env.modified, 0);
-
-    const Value closed = ok("EDCLOSE", {Int(w)});
-    EXPECT_EQ(closed.i, 1);
-    EXPECT_EQ(closed.width, 3);
-    EXPECT_EQ(integer("EDWHANDLE", {Int(w)}), 0);
-    EXPECT_EQ(editorCount(), 0);
-}
-
-TEST_F(Editor, UndoCanBeSwitchedOff) {
-    const int32_t w = editor("text");
-    ok("EDUNDOON", {Int(w), Bool(false)});
-    ok("EDINSERT", {Int(w), Str(">")});
-    ok("EDUNDO", {Int(w)});
-    EXPECT_EQ(text(w), ">text");
-    EXPECT_EQ(integer("EDLASTERR", {Int(w)}), kEdNothingToUndo);
-    ok("EDUNDOON", {Int(w), Bool(true)});
-    ok("EDINSERT", {Int(w), Str(">")});
-    ok("EDUNDO", {Int(w)});
-    EXPECT_EQ(text(w), ">text");
-    ok("EDREDO", {Int(w)});
-    EXPECT_EQ(text(w), ">>text");
-    ok("EDREDO", {Int(w)});
-    EXPECT_EQ(integer("EDLASTERR", {Int(w)}), kEdNothingToUndo);
-}
+// ---- files ----
 
 TEST_F(Editor, ClosingSavingAndReverting) {
     const std::string file = path("close.txt");
     writeFile(file, "kept");
-    int32_t w = integer("EDOPEN", {Str(file)});
+    const Value opened = ok("EDOPEN", {Str(file)});
+    int32_t w = opened.i;
+    EXPECT_EQ(opened.width, 10);
+    EXPECT_EQ(session(w).mode, 2);
     ok("EDINSERT", {Int(w), Str("new ")});
     session(w).closeAnswer = kCloseCancel;
     EXPECT_EQ(integer("EDCLOSE", {Int(w)}), 0);  // the question was cancelled: still open
@@ -470,14 +183,7 @@ TEST_F(Editor, ClosingSavingAndReverting) {
     EXPECT_EQ(integer("EDCLOSE", {Int(w), Int(0)}), 1);
     EXPECT_EQ(readFile(file), "xnew kept");
 
-    // A file that does not exist yet opens empty and is made by the save.
-    w = integer("EDOPEN", {Str(path("fresh.txt"))});
-    ASSERT_GT(w, 0);
-    EXPECT_EQ(text(w), "");
-    ok("EDINSERT", {Int(w), Str("made")});
-    ok("EDSAVE", {Int(w)});
-    EXPECT_EQ(readFile(path("fresh.txt")), "made");
-    EXPECT_EQ(integer("EDOPEN", {Str(path("no folder\\x.txt"))}), 0);
+    // A file that does not exist yet: tests/scripts/editor.prg; a folder that does not: editor.md.
     // A text window has no file to save to or revert from: the call says so.
     const int32_t scratch = editor("s");
     EXPECT_FALSE(ok("EDSAVE", {Int(scratch)}).b);
@@ -632,35 +338,45 @@ TEST_F(EditorEnv, SetWritesEveryWritableElementBack) {
     const EdEnv before = session(w_).env;
     const auto set = [&](int k, Value v) { host().setElement("ED_ENV", k, 0, std::move(v)); };
     // Elements that only inform: no effect.
-    set(1, Str("other.prg"));
-    set(2, Int(1));
-    set(4, Bool(false));
-    set(12, Int(1));
-    set(17, Int(1));
-    set(18, Int(2));
-    set(19, Int(2));
-    set(25, Int(9));
-    // Writable ones.
-    set(3, Int(0x12345));  // low 16 bits
-    set(5, Bool(true));
-    set(6, Bool(false));
-    set(7, Bool(true));
-    set(8, Bool(false));
-    set(9, Bool(true));
-    set(10, Bool(false));
-    set(11, Bool(true));
-    set(13, Bool(false));
-    set(14, Bool(true));
-    set(15, Bool(false));
-    set(16, Bool(false));
-    set(20, Int(1));
-    set(21, Num(6.9, 1));  // a numeric where an integer was: its value, truncated
+    const std::pair<int, Value> informing[] = {{1, Str("other.prg")}, {2, Int(1)},  {4, Bool(false)}, {12, Int(1)},
+                                               {17, Int(1)},          {18, Int(2)}, {19, Int(2)},     {25, Int(9)}};
+    for (const auto& [k, v] : informing) set(k, v);
+    // Writable ones, and the 16-bit field each lands in.
+    const struct {
+        int element;
+        Value value;
+        size_t field;
+        int16_t expected;
+    } writable[] = {
+        {3, Int(0x12345), offsetof(EdEnv, lengthLimit), 0x2345},  // low 16 bits
+        {5, Bool(true), offsetof(EdEnv, autoIndent), 1},
+        {6, Bool(false), offsetof(EdEnv, makeBackup), 0},
+        {7, Bool(true), offsetof(EdEnv, addLineFeeds), 1},
+        {8, Bool(false), offsetof(EdEnv, autoCompile), 0},
+        {9, Bool(true), offsetof(EdEnv, addEofMark), 1},
+        {10, Bool(false), offsetof(EdEnv, savePreferences), 0},
+        {11, Bool(true), offsetof(EdEnv, dragAndDrop), 1},
+        {13, Bool(false), offsetof(EdEnv, statusBar), 0},
+        {14, Bool(true), offsetof(EdEnv, lockPreferences), 1},
+        {15, Bool(false), offsetof(EdEnv, insertMode), 0},
+        {16, Bool(false), offsetof(EdEnv, wrap), 0},
+        {20, Int(1), offsetof(EdEnv, justification), 1},
+        {21, Num(6.9, 1), offsetof(EdEnv, tabWidth), 6},  // a numeric where an integer was: its value, truncated
+        {23, Int(-70000), offsetof(EdEnv, fontSize), static_cast<int16_t>(-70000 & 0xFFFF)},
+        {24, Num(-1.5, 1), offsetof(EdEnv, fontStyle), -1},
+    };
+    for (const auto& row : writable) set(row.element, row.value);
     set(22, Str("Consolas"));
-    set(23, Int(-70000));
-    set(24, Num(-1.5, 1));
     ok("EDSETENV", {Int(w_)});
 
     const EdEnv& e = session(w_).env;
+    for (const auto& row : writable) {
+        int16_t now = 0;
+        std::memcpy(&now, reinterpret_cast<const char*>(&e) + row.field, sizeof now);
+        EXPECT_EQ(now, row.expected) << "element " << row.element;
+    }
+    EXPECT_STREQ(e.fontName, "Consolas");
+    EXPECT_EQ(e.syntaxColouring, 7);  // handed back as the host gave it
     EXPECT_STREQ(e.fileName, before.fileName);
     EXPECT_EQ(e.length, before.length);
     EXPECT_EQ(e.modified, before.modified);
@@ -669,24 +385,6 @@ TEST_F(EditorEnv, SetWritesEveryWritableElementBack) {
     EXPECT_EQ(text(w_), "one\r\ntwo\r\nthree");
     EXPECT_EQ(session(w_).now.anchor, 4);
     EXPECT_EQ(session(w_).now.caret, 8);
-    EXPECT_EQ(e.lengthLimit, 0x2345);
-    EXPECT_EQ(e.autoIndent, 1);
-    EXPECT_EQ(e.makeBackup, 0);
-    EXPECT_EQ(e.addLineFeeds, 1);
-    EXPECT_EQ(e.autoCompile, 0);
-    EXPECT_EQ(e.addEofMark, 1);
-    EXPECT_EQ(e.savePreferences, 0);
-    EXPECT_EQ(e.dragAndDrop, 1);
-    EXPECT_EQ(e.syntaxColouring, 7);  // handed back as the host gave it
-    EXPECT_EQ(e.statusBar, 0);
-    EXPECT_EQ(e.lockPreferences, 1);
-    EXPECT_EQ(e.insertMode, 0);
-    EXPECT_EQ(e.wrap, 0);
-    EXPECT_EQ(e.justification, 1);
-    EXPECT_EQ(e.tabWidth, 6);
-    EXPECT_STREQ(e.fontName, "Consolas");
-    EXPECT_EQ(e.fontSize, static_cast<int16_t>(-70000 & 0xFFFF));
-    EXPECT_EQ(e.fontStyle, -1);
 
     // .T. wraps as -1; logical elements count as set whatever their value.
     set(16, Bool(true));

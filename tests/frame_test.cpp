@@ -26,6 +26,12 @@ uint16_t tagOf(HandleTable* t, MemHandle h) {
 
 class Entry : public HostTest {
 protected:
+    // A request of `op` as the host makes it, after the entry has taken it.
+    DispatchRecord dispatched(int32_t op, word_t value = 0, word_t extra = 0) {
+        DispatchRecord r = request(op, value, extra);
+        host().dispatch(r);
+        return r;
+    }
     // A host that has loaded the library but not initialised it; returns the
     // table header that a query answers.
     const FoxTableHeader* restartUninitialised() {
@@ -46,9 +52,7 @@ TEST_F(Entry, QueryAnswersBeforeInitialisationAndStoresNothing) {
     EXPECT_EQ(table->zero, 0u);
     EXPECT_GT(table->count, 2);
     // Nothing was stored: the handle services still have no table.
-    DispatchRecord alloc = request(opcode::AllocHandle, 10, 16);
-    host().dispatch(alloc);
-    EXPECT_EQ(alloc.value, 0u);
+    EXPECT_EQ(dispatched(opcode::AllocHandle, 10, 16).value, 0u);
     host().initialise();
     EXPECT_EQ(host().table(), table);
 }
@@ -86,18 +90,13 @@ TEST_F(Entry, InitialisingAgainReplacesTheTables) {
     EXPECT_EQ(init.extra, kInterfaceVersion);
     EXPECT_EQ(reinterpret_cast<const FoxTableHeader*>(init.value), host().table());
 
-    DispatchRecord alloc = request(opcode::AllocHandle, 4, 0x1234);
-    host().dispatch(alloc);
-    EXPECT_EQ(alloc.value, 1u);
+    EXPECT_EQ(dispatched(opcode::AllocHandle, 4, 0x1234).value, 1u);
     EXPECT_NE(ht->slot[1], 0u);
     EXPECT_EQ(tagOf(ht, 1), 0x1234);
-    DispatchRecord ins = request(opcode::SlotInsert, 77);
-    host().dispatch(ins);
-    EXPECT_EQ(ins.value, 1u);
+    EXPECT_EQ(dispatched(opcode::SlotInsert, 77).value, 1u);
     EXPECT_EQ(st->slot[1], 77u);
 
-    DispatchRecord release = request(opcode::FreeHandle, 1);
-    host().dispatch(release);
+    dispatched(opcode::FreeHandle, 1);
     EXPECT_EQ(ht->slot[1], 0u);
     host().initialise();  // the host's own tables again
     EXPECT_EQ(ok("AC_ASC2", {Str(bytes({1, 2}))}).i, 258);
@@ -119,8 +118,7 @@ TEST_F(Entry, SlotTableFillsFromTheHintAndReportsFull) {
     const uint16_t cap = s->capacity;
     std::vector<word_t> got;
     for (;;) {
-        DispatchRecord r = request(opcode::SlotInsert, 1000 + got.size());
-        host().dispatch(r);
+        DispatchRecord r = dispatched(opcode::SlotInsert, 1000 + got.size());
         if (r.value == 0) break;
         got.push_back(r.value);
     }
@@ -129,73 +127,51 @@ TEST_F(Entry, SlotTableFillsFromTheHintAndReportsFull) {
     EXPECT_EQ(s->used, cap - 1);
     EXPECT_EQ(s->hint, cap);
 
-    DispatchRecord fetch = request(opcode::SlotFetch, 5);
-    host().dispatch(fetch);
-    EXPECT_EQ(fetch.value, 1004u);
+    EXPECT_EQ(dispatched(opcode::SlotFetch, 5).value, 1004u);
 
-    DispatchRecord remove = request(opcode::SlotRemove, 5);
-    host().dispatch(remove);
+    dispatched(opcode::SlotRemove, 5);
     EXPECT_EQ(s->hint, 5);
     EXPECT_EQ(s->used, cap - 2);
-    DispatchRecord again = request(opcode::SlotInsert, 42);
-    host().dispatch(again);
-    EXPECT_EQ(again.value, 5u);
+    EXPECT_EQ(dispatched(opcode::SlotInsert, 42).value, 5u);
 
     for (word_t bad : {word_t(0), word_t(cap), word_t(cap + 7)}) {
-        DispatchRecord f = request(opcode::SlotFetch, bad);
-        host().dispatch(f);
-        EXPECT_EQ(f.value, 0u) << bad;
-        DispatchRecord rm = request(opcode::SlotRemove, bad);
-        host().dispatch(rm);
+        EXPECT_EQ(dispatched(opcode::SlotFetch, bad).value, 0u) << bad;
+        dispatched(opcode::SlotRemove, bad);
     }
     EXPECT_EQ(s->used, cap - 1);
-    DispatchRecord rm = request(opcode::SlotRemove, 9);
-    host().dispatch(rm);
-    host().dispatch(rm);  // removing a free slot changes nothing
+    dispatched(opcode::SlotRemove, 9);
+    dispatched(opcode::SlotRemove, 9);  // removing a free slot changes nothing
     EXPECT_EQ(s->used, cap - 2);
-    DispatchRecord f = request(opcode::SlotFetch, 9);
-    host().dispatch(f);
-    EXPECT_EQ(f.value, 0u);
+    EXPECT_EQ(dispatched(opcode::SlotFetch, 9).value, 0u);
 }
 
 TEST_F(Entry, HandleServicesFollowTheHint) {
     HandleTable* t = host().handles();
-    DispatchRecord a = request(opcode::AllocHandle, 10, 0x77);
-    host().dispatch(a);
-    DispatchRecord b = request(opcode::AllocHandle, 0, 0x10077);  // only the low 16 bits are the tag
-    host().dispatch(b);
+    DispatchRecord a = dispatched(opcode::AllocHandle, 10, 0x77);
+    DispatchRecord b = dispatched(opcode::AllocHandle, 0, 0x10077);  // only the low 16 bits are the tag
     ASSERT_NE(a.value, 0u);
     EXPECT_EQ(b.value, a.value + 1);
     EXPECT_EQ(tagOf(t, static_cast<MemHandle>(a.value)), 0x77);
     EXPECT_EQ(tagOf(t, static_cast<MemHandle>(b.value)), 0x77);
 
-    DispatchRecord addr = request(opcode::HandleAddress, a.value);
-    host().dispatch(addr);
+    DispatchRecord addr = dispatched(opcode::HandleAddress, a.value);
     auto* data = reinterpret_cast<uint8_t*>(addr.value);
     ASSERT_NE(data, nullptr);
     for (int k = 0; k < 10; ++k) EXPECT_EQ(data[k], 0) << "new handles are zeroed";
 
     // Freeing below the hint brings the hint back to it; the next allocation reuses it.
-    DispatchRecord fa = request(opcode::FreeHandle, a.value);
-    host().dispatch(fa);
+    dispatched(opcode::FreeHandle, a.value);
     EXPECT_EQ(t->slot[a.value], 0u);
     EXPECT_EQ(t->hint, a.value);
-    DispatchRecord c = request(opcode::AllocHandle, 1, 0);
-    host().dispatch(c);
+    DispatchRecord c = dispatched(opcode::AllocHandle, 1, 0);
     EXPECT_EQ(c.value, a.value);
 
     // Invalid handles are ignored and give no address.
     for (word_t bad : {word_t(0), word_t(t->capacity), word_t(a.value + 50)}) {
-        DispatchRecord f = request(opcode::FreeHandle, bad);
-        host().dispatch(f);
-        DispatchRecord p = request(opcode::HandleAddress, bad);
-        host().dispatch(p);
-        EXPECT_EQ(p.value, 0u) << bad;
+        dispatched(opcode::FreeHandle, bad);
+        EXPECT_EQ(dispatched(opcode::HandleAddress, bad).value, 0u) << bad;
     }
-    for (word_t h : {b.value, c.value, b.value}) {  // the second free of b changes nothing
-        DispatchRecord f = request(opcode::FreeHandle, h);
-        host().dispatch(f);
-    }
+    for (word_t h : {b.value, c.value, b.value}) dispatched(opcode::FreeHandle, h);  // the second of b changes nothing
     EXPECT_EQ(t->slot[b.value], 0u);
     EXPECT_TRUE(host().liveHandles().empty());
 }

@@ -17,6 +17,7 @@
 #include "hostemu/window.h"
 #include "tests/peer_support.h"
 #include "tests/support.h"
+#include "tests/ui_support.h"
 #include "ui/hookrules.h"
 
 namespace kavro_test {
@@ -82,11 +83,6 @@ LRESULT CALLBACK ForeignProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 const LONG_PTR kForeign = reinterpret_cast<LONG_PTR>(&ForeignProc);  // a window procedure as the word Windows keeps
 void subclassOnTop(HWND w) { gUnder[w] = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(w, GWLP_WNDPROC, kForeign)); }
 void takeOff(HWND w) { SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gUnder.at(w))); }
-
-bool runsClassProcedure(HWND w) {
-    return static_cast<uintptr_t>(GetWindowLongPtrA(w, GWLP_WNDPROC)) ==
-           static_cast<uintptr_t>(GetClassLongPtrA(w, GCLP_WNDPROC));
-}
 
 LONG_PTR WINAPI refuseSubclass(HWND, int, LONG_PTR) {
     SetLastError(ERROR_ACCESS_DENIED);
@@ -221,15 +217,15 @@ TEST_F(Hooks, AnswersSetDefaultProcessingAfterCallAndResult) {
     EXPECT_EQ(host().send(w, kAsk), 0);
     EXPECT_EQ(gSeen.size(), 2u);
 
-    // No default processing and no H_RET: the answer's bits above the two switch bits.
-    answers("ONASK", Int(7 << 2));
-    EXPECT_EQ(host().send(w, kAsk), 7);
-    answers("ONASK", Num(4 * 9));  // a whole number the host keeps as numeric
-    EXPECT_EQ(host().send(w, kAsk), 9);
-    answers("ONASK", Str("neither"));  // nothing changes: processed
-    EXPECT_EQ(host().send(w, kAsk), kAskAnswer);
-    answers("ONASK", newObject(host(), "answer"));  // likewise, and its reference is given back
-    EXPECT_EQ(host().send(w, kAsk), kAskAnswer);
+    // No default processing and no H_RET: the answer's bits above the two switch
+    // bits, of a whole number the host keeps as numeric too. An answer that is
+    // neither changes nothing: processed (an object's reference is given back).
+    const std::pair<Value, LRESULT> others[] = {
+        {Int(7 << 2), 7}, {Num(4 * 9), 9}, {Str("neither"), kAskAnswer}, {newObject(host(), "answer"), kAskAnswer}};
+    for (const auto& [answer, result] : others) {
+        answers("ONASK", answer);
+        EXPECT_EQ(host().send(w, kAsk), result) << describe(answer);
+    }
 
     // The after call sees the result of default processing and may replace it.
     handler("ONASK", [&](std::vector<Value>& a) {
@@ -376,14 +372,7 @@ TEST_F(Hooks, NestedMessagesEachHaveTheirOwnContext) {
     });
     EXPECT_EQ(host().send(a, kAsk), 1);
     EXPECT_EQ(calls("INNER"), 1);
-    // Outside any message the accessors answer from an empty context and change nothing.
-    EXPECT_EQ(describe(ok("H_DEF", {Bool(false)})), describe(Bool(true)));
-    EXPECT_EQ(describe(ok("H_DEF")), describe(Bool(true)));
-    EXPECT_EQ(describe(ok("H_AFTER", {Bool(true)})), describe(Bool(false)));
-    EXPECT_EQ(ok("H_RET", {Int(9)}).i, 0);
-    EXPECT_EQ(ok("H_RET").i, 0);
-    EXPECT_EQ(ok("H_MSG", {Int(4)}).i, 0);
-    EXPECT_EQ(ok("H_MSG").i, 0);
+    // Outside any message the accessors answer from an empty context: tests/scripts/hooks.prg.
 }
 
 TEST_F(Hooks, FailingHandlersLeaveTheMessageAsTheSwitchesStand) {
@@ -573,22 +562,25 @@ TEST(HookRules, FindEntryAndApplyAnswers) {
     EXPECT_EQ(ui::findHookEntry(t, 4, 6, 16), -1);
     EXPECT_EQ(ui::findHookEntry(t, 4, 0, 0), -1);  // free entries match nothing
 
-    ui::MessageContext c;
-    ui::applyAnswer(c, ui::Answer::Integer, 2);
-    EXPECT_FALSE(c.deflt);
-    EXPECT_TRUE(c.after);
-    ui::MessageContext set;
-    set.defltSet = set.afterSet = true;
-    ui::applyAnswer(set, ui::Answer::Integer, 2);
-    EXPECT_TRUE(set.deflt);
-    EXPECT_FALSE(set.after);
-    ui::MessageContext logical;
-    ui::applyAnswer(logical, ui::Answer::Logical, 0);
-    EXPECT_FALSE(logical.deflt);
-    EXPECT_FALSE(logical.after);
-    ui::MessageContext failed;
-    ui::applyAnswer(failed, ui::Answer::Failed, 0);
-    EXPECT_TRUE(failed.deflt);
+    const struct {
+        const char* name;
+        ui::Answer answer;
+        int32_t value;
+        bool preset;  // the handler set both switches itself: they stand
+        bool deflt, after;
+    } rows[] = {
+        {"integer", ui::Answer::Integer, 2, false, false, true},
+        {"integer after the switches were set", ui::Answer::Integer, 2, true, true, false},
+        {"logical", ui::Answer::Logical, 0, false, false, false},
+        {"failed", ui::Answer::Failed, 0, false, true, false},
+    };
+    for (const auto& row : rows) {
+        ui::MessageContext c;
+        c.defltSet = c.afterSet = row.preset;
+        ui::applyAnswer(c, row.answer, row.value);
+        EXPECT_EQ(c.deflt, row.deflt) << row.name;
+        EXPECT_EQ(c.after, row.after) << row.name;
+    }
     EXPECT_EQ(ui::undefaultedResult(ui::Answer::Integer, (9 << 2) | 2), 9);
     EXPECT_EQ(ui::undefaultedResult(ui::Answer::Integer, -4), 0x3FFFFFFF);
     EXPECT_EQ(ui::undefaultedResult(ui::Answer::Logical, 1), 0);

@@ -49,8 +49,6 @@ protected:
     using Names = std::vector<std::string>;
 };
 
-TEST_F(Keys, NothingHeldNothingDown) { EXPECT_EQ(down(), Names{}); }
-
 TEST_F(Keys, EachSideAnswersForItselfAndForEither) {
     struct Case {
         WORD key;

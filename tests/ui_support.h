@@ -53,6 +53,12 @@ inline HWND openDialogOf(DWORD thread) {
     return search.found;
 }
 
+// True while the window runs its class's own procedure: nothing subclasses it.
+inline bool runsClassProcedure(HWND w) {
+    return static_cast<uintptr_t>(GetWindowLongPtrA(w, GWLP_WNDPROC)) ==
+           static_cast<uintptr_t>(GetClassLongPtrA(w, GCLP_WNDPROC));
+}
+
 inline std::string windowText(HWND w) {
     char text[512] = {};
     GetWindowTextA(w, text, sizeof text);
