@@ -57,8 +57,9 @@ int32_t checkedDays(int64_t n) {
 
 // Truncates toward zero; a value with no 32-bit form is no date.
 int32_t truncDays(double d) {
-    if (!(d > -2147483649.0 && d < 2147483648.0)) fail(err::BadArgument);
-    return static_cast<int32_t>(d);
+    const std::optional<int32_t> n = toInt32(d);
+    if (!n) fail(err::BadArgument);
+    return *n;
 }
 
 // The day number of a Julian day: (julian - kEpoch) truncated toward zero,
@@ -130,11 +131,9 @@ bool hostInteger(const char* expression, int32_t& out) {
         out = r.v.integer;
         return true;
     }
-    if (r.v.type == 'N' && r.v.real > -2147483649.0 && r.v.real < 2147483648.0) {
-        out = static_cast<int32_t>(r.v.real);
-        return true;
-    }
-    return false;
+    const std::optional<int32_t> n = r.v.type == 'N' ? toInt32(r.v.real) : std::nullopt;
+    if (n) out = *n;
+    return n.has_value();
 }
 
 // The host's first day of the week; the library default when the host gives none.
@@ -300,9 +299,9 @@ void D_TIME2NUM(ParamBlock* pb) { retFloat(Args(pb).number(1), 18, 6); }
 
 // The Julian day is the number truncated, its 32 bits read as unsigned.
 void D_NUM2DATE(ParamBlock* pb) {
-    const double d = Args(pb).number(1);
-    if (!(d > -2147483649.0 && d < 4294967296.0)) fail(err::BadArgument);
-    retDate(static_cast<double>(static_cast<uint32_t>(static_cast<int64_t>(d))));
+    const std::optional<uint32_t> day = toWord32(Args(pb).number(1));
+    if (!day) fail(err::BadArgument);
+    retDate(*day);
 }
 
 // A Julian day with its fraction: the days D_NUM2DATE can name (never a

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "frame/kavro.h"
+#include "frame/own.h"
 #include "system/disks.h"
 
 using namespace kv;
@@ -175,14 +176,12 @@ void S_ISNT4(ParamBlock*) {
 // may open an object created with it; built once, never freed.
 void S_NULLSA(ParamBlock*) {
     if (IsNtPlatform() && gNullSecurity.nLength == 0) {
-        void* descriptor = LocalAlloc(LPTR, SECURITY_DESCRIPTOR_MIN_LENGTH);
-        if (descriptor && InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-            SetSecurityDescriptorDacl(descriptor, TRUE, nullptr, FALSE)) {
-            gNullSecurity.lpSecurityDescriptor = descriptor;
+        OwnLocal descriptor(LocalAlloc(LPTR, SECURITY_DESCRIPTOR_MIN_LENGTH));
+        if (descriptor && InitializeSecurityDescriptor(descriptor.get(), SECURITY_DESCRIPTOR_REVISION) &&
+            SetSecurityDescriptorDacl(descriptor.get(), TRUE, nullptr, FALSE)) {
+            gNullSecurity.lpSecurityDescriptor = descriptor.release();
             gNullSecurity.bInheritHandle = FALSE;
             gNullSecurity.nLength = sizeof gNullSecurity;
-        } else if (descriptor) {
-            LocalFree(descriptor);
         }
     }
     const bool built = IsNtPlatform() && gNullSecurity.nLength != 0;

@@ -226,6 +226,10 @@ TEST_F(Hooks, AnswersSetDefaultProcessingAfterCallAndResult) {
     EXPECT_EQ(host().send(w, kAsk), 7);
     answers("ONASK", Num(4 * 9));  // a whole number the host keeps as numeric
     EXPECT_EQ(host().send(w, kAsk), 9);
+    for (double n : {36.5, 3e9, -3e9}) {  // a fraction, or beyond 32 bits: no integer, so processed
+        answers("ONASK", Num(n));
+        EXPECT_EQ(host().send(w, kAsk), kAskAnswer) << n;
+    }
     answers("ONASK", Str("neither"));  // nothing changes: processed
     EXPECT_EQ(host().send(w, kAsk), kAskAnswer);
     answers("ONASK", newObject(host(), "answer"));  // likewise, and its reference is given back
