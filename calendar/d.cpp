@@ -112,15 +112,11 @@ int32_t wholeArg(const Args& a, int i) {
 // Parameter 1 as a number from 1 to max (an integer, or a numeric truncated),
 // when it is one.
 bool smallNumberArg(const Args& a, int32_t max, int32_t& out) {
-    if (a.type(1) == 'I' && a.integer(1) >= 1 && a.integer(1) <= max) {
-        out = a.integer(1);
-        return true;
-    }
-    if (a.type(1) == 'N' && a.real(1) >= 1.0 && a.real(1) <= max) {
-        out = static_cast<int32_t>(a.real(1));
-        return true;
-    }
-    return false;
+    // The number itself at most max: 7.5 is no day of the week.
+    const std::optional<int32_t> n = a.number(1) <= max ? a.int32(1) : std::nullopt;
+    if (!n || *n < 1) return false;
+    out = *n;
+    return true;
 }
 
 // The integer value of a host expression, when the host evaluates it to a number.

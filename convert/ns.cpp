@@ -124,8 +124,9 @@ void NS_I2S(ParamBlock* pb) { packArg(static_cast<int16_t>(integerIn(pb, 1, -327
 // Drops a fraction, unlike the whole-number rule of the UL operands.
 void NS_UL2S(ParamBlock* pb) {
     const double x = Args(pb).number(1);
-    if (!(x >= 0) || x > 4294967295.0) fail(err::BadArgument);
-    packArg(static_cast<uint32_t>(x));
+    const std::optional<uint32_t> u = x >= 0 && x <= 4294967295.0 ? toWord32(x) : std::nullopt;
+    if (!u) fail(err::BadArgument);
+    packArg(*u);
 }
 
 void NS_S2D(ParamBlock* pb) { retFloatBits(unpackArg<uint64_t>(pb), 20, 2); }

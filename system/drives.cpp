@@ -28,9 +28,9 @@ std::string driveRoot(Args& a) {
         }
         case 'I':
         case 'N': {
-            const double n = std::trunc(a.number(1));
-            if (!(n >= 1 && n <= 26)) fail(err::BadArgument);
-            return std::string(1, static_cast<char>('A' + static_cast<int>(n) - 1)) + ":\\";
+            const std::optional<int32_t> n = a.int32(1);
+            if (!n || *n < 1 || *n > 26) fail(err::BadArgument);
+            return std::string(1, static_cast<char>('A' + *n - 1)) + ":\\";
         }
         default:
             fail(err::BadArgument);
