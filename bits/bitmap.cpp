@@ -1,7 +1,6 @@
 // BM_ functions: numbered bit maps. Bit n of a map is bit (n - 1) mod 8 of
 // byte (n - 1) div 8, lowest bit first. A map's bytes live in a host handle
 // of exactly the map's size.
-#include <cmath>
 #include <cstring>
 
 #include "bits/bitmap.h"

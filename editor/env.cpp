@@ -11,7 +11,6 @@
 //
 // Selection positions count from 1 in the array. EDSETENV writes back 3,
 // 5 to 11, 13 to 16 and 20 to 24; the other elements only inform.
-#include <cmath>
 #include <cstring>
 
 #include "editor/edhost.h"

@@ -1,6 +1,5 @@
 #include "frame/memo.h"
 
-#include <cmath>
 #include <cstdlib>
 
 #include "frame/kavro.h"

@@ -2,7 +2,6 @@
 // null security attributes record.
 #include <windows.h>
 
-#include <cmath>
 #include <cstring>
 
 #include "frame/kavro.h"

@@ -3,7 +3,6 @@
 // and how a script number becomes a 32-bit handle or identifier.
 #pragma once
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "frame/kavro.h"
 #include "frame/own.h"
