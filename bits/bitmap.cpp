@@ -1,7 +1,6 @@
 // BM_ functions: numbered bit maps. Bit n of a map is bit (n - 1) mod 8 of
 // byte (n - 1) div 8, lowest bit first. A map's bytes live in a host handle
 // of exactly the map's size.
-#include <cmath>
 #include <cstring>
 
 #include "bits/bitmap.h"
@@ -96,17 +95,11 @@ void combineHandler(ParamBlock* pb, bits::Op op) {
     retLogical(bitMapCombine(a.integer(1), a.integer(2), a.integer(3), op));
 }
 
-// An I argument, or an N argument holding a whole number.
-bool wholeNumber(const HostValue& v, int64_t& out) {
-    if (v.type == 'I') {
-        out = v.integer;
-        return true;
-    }
-    if (v.type == 'N' && std::isfinite(v.real) && v.real == std::trunc(v.real) && std::fabs(v.real) < 1e15) {
-        out = static_cast<int64_t>(v.real);
-        return true;
-    }
-    return false;
+// An I argument, or an N argument holding a whole number of 32 bits.
+std::optional<int32_t> wholeNumber(const HostValue& v) {
+    if (v.type == 'I') return v.integer;
+    if (v.type == 'N') return wholeInt32(v.real);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -119,10 +112,9 @@ void BM_(ParamBlock* pb) {
     Args a(pb);
     const int n = mapNumber(a.integer(1));
     if (a.count() < 2) return retLogical(freeBitMap(n));
-    int64_t size = 0;
-    if (wholeNumber(a.value(2), size)) {
-        if (size < 1 || size > kMaxMapSize) fail(err::BadArgument);
-        return retLogical(allocBitMap(n, static_cast<uint32_t>(size)));
+    if (const std::optional<int32_t> size = wholeNumber(a.value(2))) {
+        if (*size < 1 || static_cast<uint32_t>(*size) > kMaxMapSize) fail(err::BadArgument);
+        return retLogical(allocBitMap(n, static_cast<uint32_t>(*size)));
     }
     if (a.type(2) != 'C') fail(err::BadArgument);
     const Bytes init = a.bytes(2);

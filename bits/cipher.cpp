@@ -4,7 +4,6 @@
 
 #include "kernels/keystream.h"
 #include "kernels/wordcode.h"
-#include "convert/binary.h"
 #include "frame/kavro.h"
 
 using namespace kv;

@@ -39,7 +39,7 @@ void D_NUM2TIME(ParamBlock*);
 void LoadDefaultFirstDayOfWeek();
 
 namespace kv::calendar {
-inline constexpr FoxEntry kRows[] = {
+inline constexpr FoxEntry kCalendarRows[] = {
     {"D_SOW", D_SOW, 2, ".?,.I"},
     {"D_SOM", D_SOM, 1, ".?"},
     {"D_SOY", D_SOY, 1, ".?"},

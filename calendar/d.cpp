@@ -57,8 +57,9 @@ int32_t checkedDays(int64_t n) {
 
 // Truncates toward zero; a value with no 32-bit form is no date.
 int32_t truncDays(double d) {
-    if (!(d > -2147483649.0 && d < 2147483648.0)) fail(err::BadArgument);
-    return static_cast<int32_t>(d);
+    const std::optional<int32_t> n = toInt32(d);
+    if (!n) fail(err::BadArgument);
+    return *n;
 }
 
 // The day number of a Julian day: (julian - kEpoch) truncated toward zero,
@@ -111,15 +112,11 @@ int32_t wholeArg(const Args& a, int i) {
 // Parameter 1 as a number from 1 to max (an integer, or a numeric truncated),
 // when it is one.
 bool smallNumberArg(const Args& a, int32_t max, int32_t& out) {
-    if (a.type(1) == 'I' && a.integer(1) >= 1 && a.integer(1) <= max) {
-        out = a.integer(1);
-        return true;
-    }
-    if (a.type(1) == 'N' && a.real(1) >= 1.0 && a.real(1) <= max) {
-        out = static_cast<int32_t>(a.real(1));
-        return true;
-    }
-    return false;
+    // The number itself at most max: 7.5 is no day of the week.
+    const std::optional<int32_t> n = a.number(1) <= max ? a.int32(1) : std::nullopt;
+    if (!n || *n < 1) return false;
+    out = *n;
+    return true;
 }
 
 // The integer value of a host expression, when the host evaluates it to a number.
@@ -130,11 +127,9 @@ bool hostInteger(const char* expression, int32_t& out) {
         out = r.v.integer;
         return true;
     }
-    if (r.v.type == 'N' && r.v.real > -2147483649.0 && r.v.real < 2147483648.0) {
-        out = static_cast<int32_t>(r.v.real);
-        return true;
-    }
-    return false;
+    const std::optional<int32_t> n = r.v.type == 'N' ? toInt32(r.v.real) : std::nullopt;
+    if (n) out = *n;
+    return n.has_value();
 }
 
 // The host's first day of the week; the library default when the host gives none.
@@ -301,9 +296,9 @@ void D_TIME2NUM(ParamBlock* pb) { retFloat(Args(pb).number(1), 18, 6); }
 
 // The Julian day is the number truncated, its 32 bits read as unsigned.
 void D_NUM2DATE(ParamBlock* pb) {
-    const double d = Args(pb).number(1);
-    if (!(d > -2147483649.0 && d < 4294967296.0)) fail(err::BadArgument);
-    retDate(static_cast<double>(static_cast<uint32_t>(static_cast<int64_t>(d))));
+    const std::optional<uint32_t> day = toWord32(Args(pb).number(1));
+    if (!day) fail(err::BadArgument);
+    retDate(*day);
 }
 
 // A Julian day with its fraction: the days D_NUM2DATE can name (never a

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "frame/kavro.h"
 #include "frame/records.h"
 
 namespace kv {
@@ -26,14 +27,6 @@ inline uint64_t realBits(const HostValue& v) {
     uint64_t bits;
     std::memcpy(&bits, reinterpret_cast<const uint8_t*>(&v) + offsetof(HostValue, real), sizeof bits);
     return bits;
-}
-
-// Truncates toward zero to 64 bits as the processor's conversion does: a
-// value with no 64-bit form (out of range, NaN) gives the integer indefinite
-// 0x8000000000000000.
-inline int64_t truncateToInt64(double d) {
-    if (!(d > -9223372036854775808.0 && d < 9223372036854775808.0)) return INT64_MIN;
-    return static_cast<int64_t>(d);
 }
 
 }  // namespace kv

@@ -124,8 +124,9 @@ void NS_I2S(ParamBlock* pb) { packArg(static_cast<int16_t>(integerIn(pb, 1, -327
 // Drops a fraction, unlike the whole-number rule of the UL operands.
 void NS_UL2S(ParamBlock* pb) {
     const double x = Args(pb).number(1);
-    if (!(x >= 0) || x > 4294967295.0) fail(err::BadArgument);
-    packArg(static_cast<uint32_t>(x));
+    const std::optional<uint32_t> u = x >= 0 && x <= 4294967295.0 ? toWord32(x) : std::nullopt;
+    if (!u) fail(err::BadArgument);
+    packArg(*u);
 }
 
 void NS_S2D(ParamBlock* pb) { retFloatBits(unpackArg<uint64_t>(pb), 20, 2); }
@@ -158,23 +159,15 @@ void NS_S_BIT(ParamBlock* pb) {
     retArg(pb, 1);
 }
 
-void NS_UL_AND(ParamBlock* pb) { combine(pb, Width::UL, Op::And); }
-void NS_UL_OR(ParamBlock* pb) { combine(pb, Width::UL, Op::Or); }
-void NS_UL_XOR(ParamBlock* pb) { combine(pb, Width::UL, Op::Xor); }
-void NS_UL_NOT(ParamBlock* pb) { invert(pb, Width::UL); }
-void NS_UL_BIT(ParamBlock* pb) { bit(pb, Width::UL); }
-void NS_L_AND(ParamBlock* pb) { combine(pb, Width::L, Op::And); }
-void NS_L_OR(ParamBlock* pb) { combine(pb, Width::L, Op::Or); }
-void NS_L_XOR(ParamBlock* pb) { combine(pb, Width::L, Op::Xor); }
-void NS_L_NOT(ParamBlock* pb) { invert(pb, Width::L); }
-void NS_L_BIT(ParamBlock* pb) { bit(pb, Width::L); }
-void NS_UI_AND(ParamBlock* pb) { combine(pb, Width::UI, Op::And); }
-void NS_UI_OR(ParamBlock* pb) { combine(pb, Width::UI, Op::Or); }
-void NS_UI_XOR(ParamBlock* pb) { combine(pb, Width::UI, Op::Xor); }
-void NS_UI_NOT(ParamBlock* pb) { invert(pb, Width::UI); }
-void NS_UI_BIT(ParamBlock* pb) { bit(pb, Width::UI); }
-void NS_I_AND(ParamBlock* pb) { combine(pb, Width::I, Op::And); }
-void NS_I_OR(ParamBlock* pb) { combine(pb, Width::I, Op::Or); }
-void NS_I_XOR(ParamBlock* pb) { combine(pb, Width::I, Op::Xor); }
-void NS_I_NOT(ParamBlock* pb) { invert(pb, Width::I); }
-void NS_I_BIT(ParamBlock* pb) { bit(pb, Width::I); }
+// The five entries of one width.
+#define KAVRO_WIDTH_ENTRIES(W)                                                \
+    void NS_##W##_AND(ParamBlock* pb) { combine(pb, Width::W, Op::And); } \
+    void NS_##W##_OR(ParamBlock* pb) { combine(pb, Width::W, Op::Or); }   \
+    void NS_##W##_XOR(ParamBlock* pb) { combine(pb, Width::W, Op::Xor); } \
+    void NS_##W##_NOT(ParamBlock* pb) { invert(pb, Width::W); }           \
+    void NS_##W##_BIT(ParamBlock* pb) { bit(pb, Width::W); }
+KAVRO_WIDTH_ENTRIES(UL)
+KAVRO_WIDTH_ENTRIES(L)
+KAVRO_WIDTH_ENTRIES(UI)
+KAVRO_WIDTH_ENTRIES(I)
+#undef KAVRO_WIDTH_ENTRIES

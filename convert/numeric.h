@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "frame/kavro.h"
 #include "frame/records.h"
 
 void NS_D2S(ParamBlock*);
@@ -51,9 +52,8 @@ namespace kv::convert {
 
 // A whole number from 0 to 4294967295, or nothing (a NaN is nothing too).
 inline std::optional<uint32_t> NumberToUnsigned32(double x) {
-    if (!(x >= 0) || x > 4294967295.0) return std::nullopt;
-    const auto u = static_cast<uint32_t>(x);
-    if (static_cast<double>(u) != x) return std::nullopt;
+    const std::optional<uint32_t> u = x >= 0 ? toWord32(x) : std::nullopt;
+    if (u && *u != x) return std::nullopt;
     return u;
 }
 

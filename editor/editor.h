@@ -36,7 +36,7 @@ void EDUNDOON(ParamBlock*);
 void EDWHANDLE(ParamBlock*);
 
 namespace kv::editor {
-inline constexpr FoxEntry kRows[] = {
+inline constexpr FoxEntry kEditorRows[] = {
     {"EDACTIVE", EDACTIVE, 2, "?,L"},     {"EDCLOSE", EDCLOSE, 2, "?,.I"},       {"EDCOPY", EDCOPY, 1, "?"},
     {"EDCUT", EDCUT, 1, "?"},             {"EDDELETE", EDDELETE, 1, "?"},        {"EDGETCHAR", EDGETCHAR, 2, "?,I"},
     {"EDGETENV", EDGETENV, 1, "?"},       {"EDGETLN", EDGETLN, 2, "?,I"},        {"EDGETLP", EDGETLP, 2, "?,I"},

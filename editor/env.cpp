@@ -11,7 +11,6 @@
 //
 // Selection positions count from 1 in the array. EDSETENV writes back 3,
 // 5 to 11, 13 to 16 and 20 to 24; the other elements only inform.
-#include <cmath>
 #include <cstring>
 
 #include "editor/edhost.h"
@@ -31,33 +30,26 @@ constexpr int16_t kElements = env::kCount;
 constexpr const char* kBadArray = "Array ED_ENV not found or have bad size!";
 constexpr int16_t kIntWidth = 10;
 
-// The flag fields of elements 4 to 11 and 13 to 15, by element number.
-uint16_t EditorEnvRecord::* flagField(int element) {
-    switch (element) {
-        case Modified: return &EditorEnvRecord::modified;
-        case AutoIndent: return &EditorEnvRecord::autoIndent;
-        case MakeBackup: return &EditorEnvRecord::makeBackup;
-        case AddLineFeeds: return &EditorEnvRecord::addLineFeeds;
-        case AutoCompile: return &EditorEnvRecord::autoCompile;
-        case AddEofMark: return &EditorEnvRecord::addEofMark;
-        case SavePreferences: return &EditorEnvRecord::savePreferences;
-        case DragAndDrop: return &EditorEnvRecord::dragAndDrop;
-        case StatusBar: return &EditorEnvRecord::statusBar;
-        case LockPreferences: return &EditorEnvRecord::lockPreferences;
-        default: return &EditorEnvRecord::insertMode;  // InsertMode
-    }
-}
-
-// The 16-bit signed fields of elements 20, 21, 23, 24 and 25.
-int16_t EditorEnvRecord::* wordField(int element) {
-    switch (element) {
-        case Justification: return &EditorEnvRecord::justification;
-        case TabWidth: return &EditorEnvRecord::tabWidth;
-        case FontSize: return &EditorEnvRecord::fontSize;
-        case FontStyle: return &EditorEnvRecord::fontStyle;
-        default: return &EditorEnvRecord::editorKind;  // EditorKind
-    }
-}
+// The record's fields by element number: the flags of elements 4 to 11 and
+// 13 to 15, and the 16-bit signed words of 20, 21 and 23 to 25.
+template <class T>
+struct Field {
+    int element;
+    T EditorEnvRecord::* member;
+};
+constexpr Field<uint16_t> kFlagFields[] = {
+    {Modified, &EditorEnvRecord::modified},         {AutoIndent, &EditorEnvRecord::autoIndent},
+    {MakeBackup, &EditorEnvRecord::makeBackup},     {AddLineFeeds, &EditorEnvRecord::addLineFeeds},
+    {AutoCompile, &EditorEnvRecord::autoCompile},   {AddEofMark, &EditorEnvRecord::addEofMark},
+    {SavePreferences, &EditorEnvRecord::savePreferences}, {DragAndDrop, &EditorEnvRecord::dragAndDrop},
+    {StatusBar, &EditorEnvRecord::statusBar},       {LockPreferences, &EditorEnvRecord::lockPreferences},
+    {InsertMode, &EditorEnvRecord::insertMode},
+};
+constexpr Field<int16_t> kWordFields[] = {
+    {Justification, &EditorEnvRecord::justification}, {TabWidth, &EditorEnvRecord::tabWidth},
+    {FontSize, &EditorEnvRecord::fontSize},           {FontStyle, &EditorEnvRecord::fontStyle},
+    {EditorKind, &EditorEnvRecord::editorKind},
+};
 
 // Text in a NUL-terminated field, never past the field's end.
 std::string_view fieldText(const char* field, size_t size) {
@@ -104,14 +96,12 @@ private:
 };
 
 // An integer element as 32 bits: a numeric the script put there instead is
-// taken from its real field, truncated toward zero and held to 32 bits.
+// taken from its real field, truncated toward zero; beyond 32 bits it gives
+// the nearest 32-bit value, and NaN 0.
 int32_t integerOf(const HostValue& v) {
     if (v.type != 'N') return v.integer;
     const double d = v.real;
-    if (std::isnan(d)) return 0;
-    if (d <= -2147483648.0) return INT32_MIN;
-    if (d >= 2147483647.0) return INT32_MAX;
-    return static_cast<int32_t>(d);
+    return toInt32(d).value_or(d < 0 ? INT32_MIN : d > 0 ? INT32_MAX : 0);
 }
 
 class ArrayReader {
@@ -173,9 +163,8 @@ void EDGETENV(ParamBlock* pb) {
     out.integer(SelStart, static_cast<int32_t>(static_cast<uint32_t>(rec.selStart) + 1u));
     out.integer(SelEnd, static_cast<int32_t>(static_cast<uint32_t>(rec.selEnd) + 1u));
     out.integer(SelAnchor, static_cast<int32_t>(static_cast<uint32_t>(rec.selAnchor) + 1u));
-    for (int e : {Justification, TabWidth, FontSize, FontStyle, EditorKind}) out.integer(e, rec.*wordField(e));
-    for (int e = Modified; e <= DragAndDrop; ++e) out.logical(e, rec.*flagField(e) != 0);
-    for (int e : {StatusBar, LockPreferences, InsertMode}) out.logical(e, rec.*flagField(e) != 0);
+    for (const auto& f : kWordFields) out.integer(f.element, rec.*f.member);
+    for (const auto& f : kFlagFields) out.logical(f.element, rec.*f.member != 0);
     out.logical(Wrap, rec.wrap < 0);
 }
 
@@ -193,10 +182,11 @@ void EDSETENV(ParamBlock* pb) {
 
     ArrayReader in(loc);
     rec.lengthLimit = in.low16(LengthLimit);
-    for (int e = AutoIndent; e <= DragAndDrop; ++e) rec.*flagField(e) = in.logical(e) ? 1 : 0;
-    for (int e : {StatusBar, LockPreferences, InsertMode}) rec.*flagField(e) = in.logical(e) ? 1 : 0;
+    for (const auto& f : kFlagFields)  // all written back but the modified flag
+        if (f.element != Modified) rec.*f.member = in.logical(f.element) ? 1 : 0;
     rec.wrap = in.logical(Wrap) ? -1 : 0;
     in.fontName(FontName, rec.fontName);
-    for (int e : {Justification, TabWidth, FontSize, FontStyle}) rec.*wordField(e) = static_cast<int16_t>(in.low16(e));
+    for (const auto& f : kWordFields)  // all written back but the editor's kind
+        if (f.element != EditorKind) rec.*f.member = static_cast<int16_t>(in.low16(f.element));
     HostEdEnv(w, &rec, 0);
 }

@@ -25,8 +25,8 @@ int32_t windowById(int32_t id) {
 // A numeric argument truncated toward zero; one that no 32-bit id can be
 // (out of range, not a number) names no window.
 int32_t windowByNumber(double n) {
-    if (!(n > -2147483649.0 && n < 2147483648.0)) return 0;
-    return windowById(static_cast<int32_t>(n));
+    const std::optional<int32_t> id = toInt32(n);
+    return id ? windowById(*id) : 0;
 }
 
 }  // namespace

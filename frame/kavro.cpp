@@ -64,6 +64,16 @@ void Args::readPadded(int i, uint8_t* out, size_t n) const {
     std::memcpy(out, b.data, b.size < n ? b.size : n);
 }
 
+LockedText LockedText::optional(const Args& a, int i) {
+    if (a.type(i) != 'C' || a.value(i).length == 0) return {};
+    return LockedText(a, i);
+}
+
+LockedText LockedText::required(const Args& a, int i) {
+    if (a.value(i).length == 0) fail(err::BadArgument);
+    return LockedText(a, i);
+}
+
 void retHandle(Handle&& h, uint32_t length) {
     HostValue v{};
     v.type = 'C';

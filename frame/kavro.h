@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -41,6 +42,36 @@ constexpr int32_t UserMessage = 1098;
 
 [[noreturn]] inline void fail(int32_t number) { HostError(number); }
 [[noreturn]] inline void failText(const char* message) { HostUserError(message); }
+
+// Host numbers as integers. The rule: a numeric is truncated toward zero, and
+// has an integer form when the truncated value fits the integer; NaN and the
+// infinities have none. What a function does with a number that has none (an
+// error, a default, a nearest value) is its own to say.
+//
+// As a signed 32-bit integer: -2^31 to 2^31-1 after truncation.
+inline std::optional<int32_t> toInt32(double d) noexcept {
+    if (!(d > -2147483649.0 && d < 2147483648.0)) return std::nullopt;
+    return static_cast<int32_t>(d);
+}
+// As the 32 bits of a handle or identifier, which a script may give signed or
+// unsigned: -2^31 to 2^32-1 after truncation, a negative value giving its
+// two's complement.
+inline std::optional<uint32_t> toWord32(double d) noexcept {
+    if (!(d > -2147483649.0 && d < 4294967296.0)) return std::nullopt;
+    return static_cast<uint32_t>(static_cast<int64_t>(d));
+}
+// A whole number with a 32-bit form: one with a fraction has none.
+inline std::optional<int32_t> wholeInt32(double d) noexcept {
+    const std::optional<int32_t> n = toInt32(d);
+    if (n && *n != d) return std::nullopt;
+    return n;
+}
+// To 64 bits as the processor's conversion does: a value with no 64-bit form
+// gives the integer indefinite 0x8000000000000000 instead of none.
+inline int64_t truncateToInt64(double d) noexcept {
+    if (!(d > -9223372036854775808.0 && d < 9223372036854775808.0)) return INT64_MIN;
+    return static_cast<int64_t>(d);
+}
 
 // A byte range inside a handle. Valid until the handle is resized or freed.
 struct Bytes {
@@ -82,22 +113,36 @@ private:
     MemHandle h_ = 0;
 };
 
-// Keeps a handle locked for a scope.
+// Keeps a handle locked for a scope (an empty lock, of handle 0, locks nothing).
 class HandleLock {
 public:
-    explicit HandleLock(MemHandle h) : h_(h) { HostLockHandle(h_); }
-    ~HandleLock() { HostUnlockHandle(h_); }
+    HandleLock() = default;
+    explicit HandleLock(MemHandle h) : h_(h) {
+        if (h_) HostLockHandle(h_);
+    }
+    HandleLock(HandleLock&& o) noexcept : h_(std::exchange(o.h_, 0)) {}
+    HandleLock& operator=(HandleLock&& o) noexcept {
+        if (this != &o) {
+            unlock();
+            h_ = std::exchange(o.h_, 0);
+        }
+        return *this;
+    }
+    ~HandleLock() { unlock(); }
     HandleLock(const HandleLock&) = delete;
     HandleLock& operator=(const HandleLock&) = delete;
     uint8_t* data() const { return static_cast<uint8_t*>(HostHandleToPtr(h_)); }
 
 private:
-    MemHandle h_;
+    void unlock() noexcept {
+        if (h_) HostUnlockHandle(std::exchange(h_, 0));
+    }
+    MemHandle h_ = 0;
 };
 
 // A value the host handed over (HostLoad, HostEvaluate, HostGetProperty),
-// ours until given back: a character value's handle is freed, and an object
-// value's reference (the host counts one for each object it hands over) is
+// ours until given back: the handle of a value that has one (C, and H, the
+// binary kind) is freed, and an object value's reference (the host counts one for each object it hands over) is
 // released. That happens when the value goes out of scope, or earlier with
 // giveBack(), which a caller about to raise an error calls first: once the
 // host has answered with an error it takes no further call, so a reference
@@ -135,6 +180,12 @@ public:
     double real(int i) const { return value(i).real; }
     // An I or N argument as a double.
     double number(int i) const { return type(i) == 'I' ? value(i).integer : value(i).real; }
+    // An I argument, or an N argument by the rule of toInt32; none for any other type.
+    std::optional<int32_t> int32(int i) const {
+        if (type(i) == 'I') return integer(i);
+        if (type(i) == 'N') return toInt32(real(i));
+        return std::nullopt;
+    }
     bool logical(int i) const { return value(i).length != 0; }
 
     // The bytes of a character argument (not terminated).
@@ -152,6 +203,24 @@ public:
 
 private:
     ParamBlock* pb_;
+};
+
+// A character argument terminated in place and locked for the scope, so that
+// its text stays where it is while a system call or another thread reads it.
+// An empty LockedText holds no text (get() is null).
+class LockedText {
+public:
+    LockedText() = default;
+    LockedText(const Args& a, int i) : text_(a.cstr(i)), lock_(a.value(i).handle) {}
+    // Argument i when it is a non-empty character value; an empty LockedText otherwise.
+    static LockedText optional(const Args& a, int i);
+    // Argument i, which must be a non-empty character value: an empty one raises 901.
+    static LockedText required(const Args& a, int i);
+    char* get() const { return text_; }
+
+private:
+    char* text_ = nullptr;
+    HandleLock lock_;
 };
 
 // Stores `v` into element (row, column) of the two-dimensional array `array` locates.

@@ -1,6 +1,5 @@
 #include "frame/memo.h"
 
-#include <cmath>
 #include <cstdlib>
 
 #include "frame/kavro.h"
@@ -11,8 +10,7 @@ Memo memoOf(const HostValue& v) {
     Memo m;
     m.channel = v.width;
     m.length = static_cast<uint32_t>(v.integer);
-    const double offset = std::trunc(v.real);
-    m.offset = offset > 0 && offset < 4294967296.0 ? static_cast<uint32_t>(offset) : 0;
+    m.offset = v.real > 0 ? toWord32(v.real).value_or(0) : 0;  // none past 32 bits
     return m;
 }
 

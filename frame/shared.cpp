@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "frame/own.h"
+
 static_assert(sizeof(LONG) == sizeof(int32_t));
 
 // Fully initialised, as a shared section must be: zeros in the image.
@@ -14,14 +16,14 @@ namespace {
 // matched by an unload. A row is claimed by writing the id into a free one
 // (0), and given back by the process itself at its last unload or by anyone
 // who finds its process gone (the id is -1 while it is being cleared).
-constexpr int kRows = 64;
+constexpr int kProcessRows = 64;
 struct ProcessRow {
     int32_t process;
     int32_t stamp;
     int32_t loads;
 };
 struct LoadTable {
-    ProcessRow rows[kRows];
+    ProcessRow rows[kProcessRows];
     int32_t unrowed;  // loads of processes that found every row taken: counted as they are
 };
 volatile LoadTable SharedLoads __attribute__((section(".kvshare"), shared)) = {};
@@ -62,12 +64,11 @@ volatile ProcessRow* ownRow() {
 // lack of rights runs; one whose start differs from the stamp is another
 // process that was given the same id.
 bool running(int32_t process, int32_t stamp) {
-    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, static_cast<DWORD>(process));
+    const kv::OwnHandle h(
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, static_cast<DWORD>(process)));
     if (!h) return GetLastError() == ERROR_ACCESS_DENIED;
-    bool alive = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
-    if (alive && stamp != 0 && startStamp(h) != stamp) alive = false;
-    CloseHandle(h);
-    return alive;
+    if (WaitForSingleObject(h.get(), 0) != WAIT_TIMEOUT) return false;
+    return stamp == 0 || startStamp(h.get()) == stamp;
 }
 
 void clearRow(volatile ProcessRow& r, int32_t process) {

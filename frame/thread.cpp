@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "frame/own.h"
+
 namespace kv {
 namespace {
 
@@ -45,10 +47,7 @@ HANDLE startThread(ThreadBody body, void* context, DWORD* id) {
 }
 
 bool startDetachedThread(ThreadBody body, void* context) {
-    const HANDLE thread = startThread(body, context);
-    if (!thread) return false;
-    CloseHandle(thread);
-    return true;
+    return static_cast<bool>(OwnHandle(startThread(body, context)));
 }
 
 }  // namespace kv

@@ -30,48 +30,17 @@
 #include <string>
 #include <vector>
 
+#include "editor/record.h"
+
 namespace hostemu {
 
 class Host;
 
-#pragma pack(push, 1)
-// The settings record HostEdEnv exchanges: 381 bytes.
-struct EdEnv {
-    char fileName[261];
-    int32_t length;
-    uint16_t lengthLimit;  // 0: no limit
-    uint16_t modified;
-    uint16_t autoIndent;
-    uint16_t makeBackup;
-    uint16_t addLineFeeds;
-    uint16_t autoCompile;
-    uint16_t addEofMark;
-    uint16_t savePreferences;
-    uint16_t dragAndDrop;
-    uint16_t readOnly;  // non-zero: the text may not be changed
-    uint16_t syntaxColouring;
-    uint16_t statusBar;
-    uint16_t lockPreferences;
-    uint16_t insertMode;  // 0: typing overwrites
-    int16_t wrap;
-    int32_t selStart;
-    int32_t selEnd;
-    int32_t selAnchor;
-    int16_t justification;
-    int16_t tabWidth;
-    char fontName[64];
-    int16_t fontSize;
-    int16_t fontStyle;
-    int16_t editorKind;  // 1 a file, 2 a text window made by a test
-};
-#pragma pack(pop)
-static_assert(sizeof(EdEnv) == 381);
-static_assert(offsetof(EdEnv, length) == 261 && offsetof(EdEnv, lengthLimit) == 265);
-static_assert(offsetof(EdEnv, readOnly) == 283 && offsetof(EdEnv, syntaxColouring) == 285);
-static_assert(offsetof(EdEnv, wrap) == 293 && offsetof(EdEnv, selStart) == 295);
-static_assert(offsetof(EdEnv, selAnchor) == 303 && offsetof(EdEnv, justification) == 307);
-static_assert(offsetof(EdEnv, fontName) == 311 && offsetof(EdEnv, fontSize) == 375);
-static_assert(offsetof(EdEnv, editorKind) == 379);
+// The settings record HostEdEnv exchanges: the library's own layout (381
+// bytes). Of its fields the editor reads lengthLimit (0: no limit), readOnly
+// (non-zero: the text may not be changed) and insertMode (0: typing
+// overwrites); editorKind is 1 for a file, 2 for a text window made by a test.
+using EdEnv = kv::editor::EditorEnvRecord;
 
 enum EditorError : int32_t {
     kEdOk = 0,

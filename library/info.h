@@ -8,7 +8,7 @@ void KAVRO_COUNT(ParamBlock*);
 void KAVRO_VER(ParamBlock*);
 
 namespace kv::info {
-inline constexpr FoxEntry kRows[] = {
+inline constexpr FoxEntry kInfoRows[] = {
     {"KAVRO_MODE", KAVRO_MODE, 0, ""},
     {"KAVRO_COUNT", KAVRO_COUNT, 0, ""},
     {"KAVRO_VER", KAVRO_VER, 0, ""},

@@ -8,7 +8,7 @@ void OnLoad(ParamBlock* pb);
 void OnUnload(ParamBlock* pb);
 
 namespace kv::lifecycle {
-inline constexpr FoxEntry kRows[] = {
+inline constexpr FoxEntry kLifecycleRows[] = {
     {"", OnLoad, -2, ""},
     {"", OnUnload, -3, ""},
 };

@@ -11,12 +11,13 @@
 #include <cstring>
 
 #include "frame/kavro.h"
+#include "frame/own.h"
 #include "frame/thread.h"
 #include "system/disks.h"
 
 using namespace kv;
 
-volatile long FileWorkerCount = 0;
+std::atomic<int32_t> FileWorkerCount{0};
 
 namespace {
 
@@ -99,14 +100,14 @@ bool joinPath(char (&out)[kPath], const char* prefix, size_t prefixLength, const
 
 // The run: takes the published arguments and works through the pattern's entries.
 int32_t run() {
-    InterlockedIncrement(&FileWorkerCount);
+    ++FileWorkerCount;
     const RunArgs args = takeArguments();
     const Operation op = args.op;
     int32_t count = 0;
 
     WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA(args.pattern, &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    const OwnFind search(FindFirstFileA(args.pattern, &found));
+    if (search) {
         const size_t prefix = disks::directoryPrefixLength(args.pattern);
         const DWORD mask = op == Attributes ? disks::attributeMask(args.second) : 0;
         char target[kPath] = {};
@@ -145,20 +146,19 @@ int32_t run() {
             }
             if (done) ++count;
             gProgress[op] = count;
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+        } while (FindNextFileA(search.get(), &found));
     }
     gRunning[op] = 0;
-    InterlockedDecrement(&FileWorkerCount);
+    --FileWorkerCount;
     return count;
 }
 
 void runInBackground(void*) { run(); }
 
-// A character argument, terminated in place; longer than `limit` characters is refused.
-const char* textArg(Args& a, int i, size_t limit) {
+// A character argument, terminated in place and locked; longer than `limit` characters is refused.
+LockedText textArg(Args& a, int i, size_t limit) {
     if (a.value(i).length > limit) fail(err::BadArgument);
-    return a.cstr(i);
+    return LockedText(a, i);
 }
 
 // The common call: status query without arguments, else one run, here or in the background.
@@ -172,14 +172,15 @@ void bulk(ParamBlock* pb, Operation op, int asyncArg) {
     if (op != Delete && a.count() == 1) fail(err::BadArgument);
     Published p{};
     p.op = op;
-    p.pattern = textArg(a, 1, kPath - 1);
-    if (op == Attributes) p.second = textArg(a, 2, kAttributes - 1);
-    if (op == Copy) p.second = textArg(a, 2, kPath - 1);
+    const LockedText pattern = textArg(a, 1, kPath - 1);
+    const LockedText second = op == Attributes ? textArg(a, 2, kAttributes - 1)
+                              : op == Copy     ? textArg(a, 2, kPath - 1)
+                                               : LockedText();
+    p.pattern = pattern.get();
+    p.second = second.get();
     const int flagArg = op == Delete ? 2 : 3;
     p.flag = op != Attributes && a.has(flagArg) && a.logical(flagArg);
     const bool async = a.has(asyncArg) && a.logical(asyncArg);
-    HostLockHandle(a.value(1).handle);
-    if (p.second) HostLockHandle(a.value(2).handle);
 
     const uint32_t ticket = publish(p);
     bool started = false;
@@ -189,8 +190,6 @@ void bulk(ParamBlock* pb, Operation op, int asyncArg) {
     }
     // Without a worker the run happens here; an asynchronous call still answers null.
     const int32_t count = started ? 0 : run();
-    HostUnlockHandle(a.value(1).handle);
-    if (p.second) HostUnlockHandle(a.value(2).handle);
     if (async)
         retNull('I');
     else
@@ -227,7 +226,7 @@ void S_DELFILES(ParamBlock* pb) { bulk(pb, Delete, 3); }
 void S_COPYFILES(ParamBlock* pb) { bulk(pb, Copy, 4); }
 
 void WaitForFileWorkers() {
-    while (InterlockedCompareExchange(&FileWorkerCount, 0, 0) != 0) {
+    while (FileWorkerCount != 0) {
         // The host's wait paces the loop; a host that will not wait gets a pause of ours.
         if (HostExecute("wait window time 2 [KAVRO thread is still active!]") != 0) Sleep(100);
     }

@@ -2,6 +2,7 @@
 // operating-system tests and the null security attributes record.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string_view>
 
@@ -19,7 +20,7 @@ void S_ISNT4(ParamBlock*);
 void S_NULLSA(ParamBlock*);
 
 // Bulk runs in progress, on worker threads or on the script thread.
-extern volatile long FileWorkerCount;
+extern std::atomic<int32_t> FileWorkerCount;
 // Unload step: keeps the host waiting while any bulk run is in progress.
 void WaitForFileWorkers();
 // True on a Windows NT family system (cached on first use).
@@ -48,7 +49,7 @@ uint32_t attributeMask(std::string_view letters);
 size_t directoryPrefixLength(std::string_view pattern);
 bool hasWildcards(std::string_view pattern);
 
-inline constexpr FoxEntry kRows[] = {
+inline constexpr FoxEntry kDiskRows[] = {
     {"S_DTOTAL", S_DTOTAL, 1, "?"},
     {"S_DFREE", S_DFREE, 2, "?,.?"},
     {"S_DTYPE", S_DTYPE, 1, "?"},

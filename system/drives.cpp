@@ -2,10 +2,10 @@
 // null security attributes record.
 #include <windows.h>
 
-#include <cmath>
 #include <cstring>
 
 #include "frame/kavro.h"
+#include "frame/own.h"
 #include "system/disks.h"
 
 using namespace kv;
@@ -27,9 +27,9 @@ std::string driveRoot(Args& a) {
         }
         case 'I':
         case 'N': {
-            const double n = std::trunc(a.number(1));
-            if (!(n >= 1 && n <= 26)) fail(err::BadArgument);
-            return std::string(1, static_cast<char>('A' + static_cast<int>(n) - 1)) + ":\\";
+            const std::optional<int32_t> n = a.int32(1);
+            if (!n || *n < 1 || *n > 26) fail(err::BadArgument);
+            return std::string(1, static_cast<char>('A' + *n - 1)) + ":\\";
         }
         default:
             fail(err::BadArgument);
@@ -176,14 +176,12 @@ void S_ISNT4(ParamBlock*) {
 // may open an object created with it; built once, never freed.
 void S_NULLSA(ParamBlock*) {
     if (IsNtPlatform() && gNullSecurity.nLength == 0) {
-        void* descriptor = LocalAlloc(LPTR, SECURITY_DESCRIPTOR_MIN_LENGTH);
-        if (descriptor && InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-            SetSecurityDescriptorDacl(descriptor, TRUE, nullptr, FALSE)) {
-            gNullSecurity.lpSecurityDescriptor = descriptor;
+        OwnLocal descriptor(LocalAlloc(LPTR, SECURITY_DESCRIPTOR_MIN_LENGTH));
+        if (descriptor && InitializeSecurityDescriptor(descriptor.get(), SECURITY_DESCRIPTOR_REVISION) &&
+            SetSecurityDescriptorDacl(descriptor.get(), TRUE, nullptr, FALSE)) {
+            gNullSecurity.lpSecurityDescriptor = descriptor.release();
             gNullSecurity.bInheritHandle = FALSE;
             gNullSecurity.nLength = sizeof gNullSecurity;
-        } else if (descriptor) {
-            LocalFree(descriptor);
         }
     }
     const bool built = IsNtPlatform() && gNullSecurity.nLength != 0;

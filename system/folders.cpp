@@ -22,24 +22,6 @@ void retFolder(UINT (WINAPI *get)(LPSTR, UINT)) {
 
 void announceFontChange() { SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0); }
 
-// A non-empty character argument, terminated in place and locked for the call.
-class FileArg {
-public:
-    FileArg(Args& a, int i) : handle_(a.value(i).handle) {
-        if (a.value(i).length == 0) fail(err::BadArgument);
-        name_ = a.cstr(i);
-        HostLockHandle(handle_);
-    }
-    ~FileArg() { HostUnlockHandle(handle_); }
-    FileArg(const FileArg&) = delete;
-    FileArg& operator=(const FileArg&) = delete;
-    const char* name() const { return name_; }
-
-private:
-    MemHandle handle_;
-    const char* name_;
-};
-
 }  // namespace
 
 void U_WINDIR(ParamBlock*) { retFolder(GetWindowsDirectoryA); }
@@ -47,16 +29,16 @@ void U_WINSDIR(ParamBlock*) { retFolder(GetSystemDirectoryA); }
 
 void U_FONTADD(ParamBlock* pb) {
     Args a(pb);
-    FileArg font(a, 1);
-    const int added = AddFontResourceA(font.name());
+    const LockedText font = LockedText::required(a, 1);
+    const int added = AddFontResourceA(font.get());
     announceFontChange();
     retInt(added, 10);
 }
 
 void U_FONTDEL(ParamBlock* pb) {
     Args a(pb);
-    FileArg font(a, 1);
-    const bool removed = RemoveFontResourceA(font.name()) != 0;
+    const LockedText font = LockedText::required(a, 1);
+    const bool removed = RemoveFontResourceA(font.get()) != 0;
     announceFontChange();
     retLogical(removed);
 }
@@ -65,11 +47,7 @@ void U_FONTDEL(ParamBlock* pb) {
 void U_FONTFOT(ParamBlock* pb) {
     Args a(pb);
     if (a.value(1).length == 0 || a.value(2).length == 0) fail(err::BadArgument);
-    FileArg resource(a, 1), font(a, 2);
-    const bool withPath = a.count() == 3 && a.value(3).length > 0;
-    const char* path = withPath ? a.cstr(3) : nullptr;
-    if (withPath) HostLockHandle(a.value(3).handle);
-    const bool made = CreateScalableFontResourceA(0, resource.name(), font.name(), path) != 0;
-    if (withPath) HostUnlockHandle(a.value(3).handle);
-    retLogical(made);
+    const LockedText resource(a, 1), font(a, 2);
+    const LockedText path = a.count() == 3 && a.value(3).length > 0 ? LockedText(a, 3) : LockedText();
+    retLogical(CreateScalableFontResourceA(0, resource.get(), font.get(), path.get()) != 0);
 }

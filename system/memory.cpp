@@ -7,7 +7,6 @@
 #include <cstring>
 #include <string>
 
-#include "convert/binary.h"
 #include "frame/kavro.h"
 #include "kernels/memkernels.h"
 #include "system/memory.h"

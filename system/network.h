@@ -14,7 +14,7 @@ namespace kv::network {
 // name, level, buffer and its size, 16-bit counts of entries read and available.
 using OlderShareEnum = unsigned(WINAPI*)(const char*, short, char*, unsigned short, unsigned short*, unsigned short*);
 
-inline constexpr FoxEntry kRows[] = {
+inline constexpr FoxEntry kNetworkRows[] = {
     {"NET_CODE", NET_CODE, 0, ""},
     {"NET_MAC", NET_MAC, 1, ".C"},
     {"NET_SHARES", NET_SHARES, 1, "C"},

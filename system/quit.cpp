@@ -9,12 +9,15 @@
 // process's heap locked.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "frame/kavro.h"
+#include "frame/own.h"
 #include "frame/shared.h"
 #include "frame/thread.h"
 #include "system/quit.h"
@@ -29,39 +32,35 @@ constexpr DWORD kGracePeriod = 60000;
 constexpr DWORD kWarningSettle = 300;   // before the foreground window is taken
 constexpr DWORD kCloseTimeout = 5000;   // for a window asked to close, and a warning asked to go
 constexpr DWORD kStopTimeout = 5000;    // for a watcher asked to stop
-constexpr LONG kWarningTaken = -10000000;
+constexpr int32_t kWarningTaken = -10000000;
 
 constexpr size_t kPathSize = 262, kTitleSize = 128, kTextSize = 300;
 
-volatile LONG* slot(int k) { return reinterpret_cast<volatile LONG*>(&SharedData[shared::QuitFirst + k]); }
-volatile LONG& gQuitFlag = *slot(0);
-volatile LONG& gLastCheck = *slot(1);
-volatile LONG& gDeadline = *slot(2);
+// The values the processes share, in slots of the shared section.
+constexpr shared::Slot kQuitFlag = shared::QuitFirst;
+constexpr auto kLastCheck = static_cast<shared::Slot>(shared::QuitFirst + 1);
+constexpr auto kDeadline = static_cast<shared::Slot>(shared::QuitFirst + 2);
 
 // One watcher's state: its texts and its stop event. The script thread and
 // the watcher (and the warning box, once shown) each hold a share; whichever
 // lets go last frees it, so that a watcher the stop did not wait for finishes
 // on its own state and never reads its successor's.
 struct Watch {
-    volatile LONG shares = 2;
-    HANDLE stop = nullptr;  // set: the watcher ends
+    std::atomic<int32_t> shares{2};
+    OwnHandle stop;  // set: the watcher ends
     DWORD scriptThread = 0;
     char path[kPathSize], title[kTitleSize], text[kTextSize];
-
-    ~Watch() {
-        if (stop) CloseHandle(stop);
-    }
 };
 
 void letGo(Watch* w) {
-    if (InterlockedDecrement(&w->shares) == 0) delete w;
+    if (--w->shares == 0) delete w;
 }
 
 Watch* gWatch = nullptr;
-HANDLE gWatcher = nullptr;
+OwnHandle gWatcher;
 
 // Waits `ms`; true when the watcher is being stopped.
-bool pause(Watch& w, DWORD ms) { return WaitForSingleObject(w.stop, ms) == WAIT_OBJECT_0; }
+bool pause(Watch& w, DWORD ms) { return WaitForSingleObject(w.stop.get(), ms) == WAIT_OBJECT_0; }
 
 void showWarning(void* context) {
     Watch* w = static_cast<Watch*>(context);
@@ -76,37 +75,36 @@ BOOL CALLBACK closeWindow(HWND window, LPARAM) {
 
 // Asks the warning box to go and waits a while for its thread to end; a box
 // that will not go is left to its user (its thread holds the library).
-void dismissWarning(HANDLE warning, DWORD id) {
+void dismissWarning(const OwnHandle& warning, DWORD id) {
     EnumThreadWindows(id, closeWindow, 0);
-    WaitForSingleObject(warning, kCloseTimeout);
-    CloseHandle(warning);
+    WaitForSingleObject(warning.get(), kCloseTimeout);
 }
 
 // The steps that several processes may take in the same instant are claimed
 // with a compare-exchange, so that exactly one of them takes each: one look at
 // the file per interval, one finding, one warning.
 void watch(Watch& w) {
-    while (gQuitFlag == 0) {
+    while (shared::read(kQuitFlag) == 0) {
         const DWORD now = GetTickCount();
-        const LONG last = gLastCheck;
+        const int32_t last = shared::read(kLastCheck);
         // A look that returns after the watcher was stopped (a slow share) is not told.
         if (now - static_cast<DWORD>(last) > kPollInterval &&
-            InterlockedCompareExchange(&gLastCheck, static_cast<LONG>(now), last) == last &&
+            shared::replace(kLastCheck, last, static_cast<int32_t>(now)) &&
             GetFileAttributesA(w.path) != INVALID_FILE_ATTRIBUTES && !pause(w, 0)) {
             // The deadline goes before the flag, so that no process sees the
             // flag without it; 0 would mean no deadline.
             const DWORD deadline = now + kGracePeriod;
-            InterlockedCompareExchange(&gDeadline, static_cast<LONG>(deadline ? deadline : 1), 0);
-            InterlockedCompareExchange(&gQuitFlag, 1, 0);
+            shared::replace(kDeadline, 0, static_cast<int32_t>(deadline ? deadline : 1));
+            shared::replace(kQuitFlag, 0, 1);
         }
         if (pause(w, kWatcherPause)) return;
     }
-    HANDLE warning = nullptr;
+    OwnHandle warning;
     DWORD warningId = 0;
     HWND foreground = nullptr;
-    if (InterlockedCompareExchange(&gQuitFlag, kWarningTaken, 1) == 1) {
-        InterlockedIncrement(&w.shares);
-        warning = startThread(showWarning, &w, &warningId);
+    if (shared::replace(kQuitFlag, 1, kWarningTaken)) {
+        ++w.shares;
+        warning.reset(startThread(showWarning, &w, &warningId));
         if (!warning) letGo(&w);
         const bool stopping = pause(w, kWarningSettle);
         foreground = GetForegroundWindow();
@@ -115,7 +113,7 @@ void watch(Watch& w) {
             return;
         }
     }
-    const DWORD deadline = static_cast<DWORD>(gDeadline);
+    const DWORD deadline = static_cast<DWORD>(shared::read(kDeadline));
     if (deadline != 0) {
         const DWORD now = GetTickCount();
         const bool stopping = static_cast<int32_t>(deadline - now) > 0 && pause(w, deadline - now);
@@ -153,12 +151,10 @@ void copyText(Args& a, int i, char* out, size_t size) {
 // returns, and its reference keeps the library mapped until then.
 void StopQuitWatcher() {
     if (!gWatcher) return;
-    SetEvent(gWatch->stop);
-    WaitForSingleObject(gWatcher, kStopTimeout);
-    CloseHandle(gWatcher);
-    letGo(gWatch);
-    gWatcher = nullptr;
-    gWatch = nullptr;
+    SetEvent(gWatch->stop.get());
+    WaitForSingleObject(gWatcher.get(), kStopTimeout);
+    gWatcher.reset();
+    letGo(std::exchange(gWatch, nullptr));
 }
 
 void FF_QUIT(ParamBlock* pb) {
@@ -173,11 +169,11 @@ void FF_QUIT(ParamBlock* pb) {
         copyText(a, 1, w->path, kPathSize);
         copyText(a, 2, w->title, kTitleSize);
         copyText(a, 3, w->text, kTextSize);
-        w->stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        if (w->stop) gWatcher = startThread(runWatcher, w.get());
+        w->stop.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        if (w->stop) gWatcher.reset(startThread(runWatcher, w.get()));
         if (gWatcher) gWatch = w.release();
     }
-    retUnsigned(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(gWatcher)), 15);
+    retUnsigned(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(gWatcher.get())), 15);
 }
 
 // ---- the message entry of the command-line DLL runner ----

@@ -9,7 +9,7 @@ void FF_QUIT(ParamBlock*);
 void StopQuitWatcher();
 
 namespace kv::quit {
-inline constexpr FoxEntry kRows[] = {
+inline constexpr FoxEntry kQuitRows[] = {
     {"FF_QUIT", FF_QUIT, 3, "C,C,C"},
 };
 }  // namespace kv::quit

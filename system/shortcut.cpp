@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "frame/kavro.h"
+#include "frame/own.h"
 
 using namespace kv;
 
@@ -25,25 +26,6 @@ namespace {
 // The shell link's text fields: 260 characters and a terminator.
 constexpr int kFieldChars = 261;
 constexpr const char* kNotString = "\"Shortcut\" property must be a string!";
-
-// An interface pointer, released with its owner.
-template <class T>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef() {
-        if (p_) p_->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    T* operator->() const { return p_; }
-    T* get() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    void** out() { return reinterpret_cast<void**>(&p_); }  // only while empty
-
-private:
-    T* p_ = nullptr;
-};
 
 // One property read from the object, given back (a text's handle freed, an
 // object's reference released) when it goes, or before an error is raised.
@@ -94,7 +76,7 @@ bool widePath(std::string_view path, wchar_t (&out)[kFieldChars]) {
     return true;
 }
 
-bool createLink(ComRef<IShellLinkA>& link) {
+bool createLink(ComPtr<IShellLinkA>& link) {
     return SUCCEEDED(
         CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.out()));
 }
@@ -178,8 +160,8 @@ void SC_READ(ParamBlock* pb) {
     if (shortcut.type() != 'C') shortcut.failText(kNotString);
 
     wchar_t path[kFieldChars];
-    ComRef<IShellLinkA> link;
-    ComRef<IPersistFile> file;
+    ComPtr<IShellLinkA> link;
+    ComPtr<IPersistFile> file;
     if (!widePath(shortcut.text(), path) || !createLink(link) ||
         FAILED(link->QueryInterface(IID_IPersistFile, file.out())) || FAILED(file->Load(path, STGM_READ)))
         return retLogical(false);
@@ -191,7 +173,7 @@ void SC_READ(ParamBlock* pb) {
 void SC_WRITE(ParamBlock* pb) {
     Args a(pb);
     HostValue* object = objectArg(a);
-    ComRef<IShellLinkA> link;
+    ComPtr<IShellLinkA> link;
     if (!createLink(link)) return retLogical(false);
 
     applyText(object, "Arguments", [&](const char* s) { link->SetArguments(s); });
@@ -211,7 +193,7 @@ void SC_WRITE(ParamBlock* pb) {
     Property shortcut(object, "Shortcut");
     if (shortcut.type() != 'C' || shortcut.text().empty()) shortcut.fail(err::ShortcutProperty);
     wchar_t path[kFieldChars];
-    ComRef<IPersistFile> file;
+    ComPtr<IPersistFile> file;
     retLogical(widePath(shortcut.text(), path) && SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.out())) &&
                file->Save(path, TRUE) == S_OK);
 }

@@ -7,7 +7,7 @@ void SC_READ(ParamBlock*);
 void SC_WRITE(ParamBlock*);
 
 namespace kv::shortcut {
-inline constexpr FoxEntry kRows[] = {
+inline constexpr FoxEntry kShortcutRows[] = {
     {"SC_READ", SC_READ, 1, "O"},
     {"SC_WRITE", SC_WRITE, 1, "O"},
 };

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "frame/kavro.h"
+#include "frame/own.h"
 #include "system/verinfo.h"
 
 using namespace kv;
@@ -86,22 +87,16 @@ class VersionBlock {
 public:
     explicit VersionBlock(DWORD size) : memory_(GlobalAlloc(GMEM_MOVEABLE, size)) {
         if (!memory_) fail(err::NoMemory);
-        data_ = static_cast<uint8_t*>(GlobalLock(memory_));
-        if (!data_) {
-            GlobalFree(memory_);
-            fail(err::NoMemory);
-        }
+        data_ = static_cast<uint8_t*>(GlobalLock(memory_.get()));
+        if (!data_) fail(err::NoMemory);
     }
-    ~VersionBlock() {
-        GlobalUnlock(memory_);
-        GlobalFree(memory_);
-    }
+    ~VersionBlock() { GlobalUnlock(memory_.get()); }
     VersionBlock(const VersionBlock&) = delete;
     VersionBlock& operator=(const VersionBlock&) = delete;
     uint8_t* data() const { return data_; }
 
 private:
-    HGLOBAL memory_;
+    OwnGlobal memory_;
     uint8_t* data_ = nullptr;
 };
 

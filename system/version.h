@@ -7,7 +7,7 @@
 void U_VER(ParamBlock*);
 
 namespace kv::version {
-inline constexpr FoxEntry kRows[] = {
+inline constexpr FoxEntry kVersionRows[] = {
     {"U_VER", U_VER, 2, "C,.O"},
 };
 }  // namespace kv::version

@@ -219,9 +219,11 @@ TEST_F(Hooks, AnswersSetDefaultProcessingAfterCallAndResult) {
 
     // No default processing and no H_RET: the answer's bits above the two switch
     // bits, of a whole number the host keeps as numeric too. An answer that is
-    // neither changes nothing: processed (an object's reference is given back).
+    // neither (a fraction, a number beyond 32 bits, text, an object) changes
+    // nothing: processed (an object's reference is given back).
     const std::pair<Value, LRESULT> others[] = {
-        {Int(7 << 2), 7}, {Num(4 * 9), 9}, {Str("neither"), kAskAnswer}, {newObject(host(), "answer"), kAskAnswer}};
+        {Int(7 << 2), 7}, {Num(4 * 9), 9}, {Num(36.5), kAskAnswer}, {Num(3e9), kAskAnswer}, {Num(-3e9), kAskAnswer},
+        {Str("neither"), kAskAnswer}, {newObject(host(), "answer"), kAskAnswer}};
     for (const auto& [answer, result] : others) {
         answers("ONASK", answer);
         EXPECT_EQ(host().send(w, kAsk), result) << describe(answer);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/kavro.h"
 #include "hostemu/iat.h"
 #include "hostemu/ui.h"
 #include "tests/support.h"
@@ -99,11 +100,17 @@ TEST(MenuItemRules, ItemArgumentAndNumbers) {
     EXPECT_EQ(locateItem(3).mode, 0u);
     EXPECT_EQ(locateItem(3).position, kUnsettled);
     EXPECT_EQ(locateItem(INT32_MIN).value, 0x7FFFFFFFu);
-    EXPECT_EQ(truncateTo32(30.7), 30u);
-    EXPECT_EQ(truncateTo32(-1.9), 0xFFFFFFFFu);
-    EXPECT_EQ(truncateTo32(4294967295.5), 0xFFFFFFFFu);
-    EXPECT_EQ(truncateTo32(4294967296.0, 7), 7u);
-    EXPECT_EQ(truncateTo32(0.0 / 0.0, 7), 7u);
+    EXPECT_EQ(kv::toWord32(30.7).value_or(7), 30u);
+    EXPECT_EQ(kv::toWord32(-1.9).value_or(7), 0xFFFFFFFFu);
+    EXPECT_EQ(kv::toWord32(4294967295.5).value_or(7), 0xFFFFFFFFu);
+    EXPECT_EQ(kv::toWord32(4294967296.0).value_or(7), 7u);
+    EXPECT_EQ(kv::toWord32(0.0 / 0.0).value_or(7), 7u);
+    EXPECT_EQ(kv::toInt32(-2147483648.9).value_or(7), INT32_MIN);
+    EXPECT_EQ(kv::toInt32(2147483647.9).value_or(7), INT32_MAX);
+    EXPECT_EQ(kv::toInt32(2147483648.0).value_or(7), 7);
+    EXPECT_EQ(kv::toInt32(-1.0 / 0.0).value_or(7), 7);
+    EXPECT_EQ(kv::wholeInt32(-12.0).value_or(7), -12);
+    EXPECT_EQ(kv::wholeInt32(2.5).value_or(7), 7);
 }
 
 // Menus made, counted and destroyed, items removed and deleted, items by

@@ -13,6 +13,7 @@
 
 #include "editor/window.h"
 #include "frame/kavro.h"
+#include "frame/own.h"
 #include "frame/state.h"
 #include "frame/unwind.h"
 #include "ui/propcall.h"
@@ -27,46 +28,12 @@ int32_t handleWord(const void* h) { return static_cast<int32_t>(reinterpret_cast
 // The host window that owns the shell's dialogs.
 HWND ownerWindow() { return reinterpret_cast<HWND>(HostWindowHwnd(HostTopWindow(0))); }
 
-// A character argument terminated in place and locked for the scope; an
-// empty one stands for no text.
-class OptionalText {
-public:
-    OptionalText(const Args& a, int i) {
-        if (!a.has(i) || a.type(i) != 'C' || a.value(i).length == 0) return;
-        text_ = a.cstr(i);
-        handle_ = a.value(i).handle;
-        HostLockHandle(handle_);
-    }
-    ~OptionalText() {
-        if (text_) HostUnlockHandle(handle_);
-    }
-    OptionalText(const OptionalText&) = delete;
-    OptionalText& operator=(const OptionalText&) = delete;
-    const char* get() const { return text_; }
-
-private:
-    const char* text_ = nullptr;
-    MemHandle handle_ = 0;
-};
-
-// An item list the shell handed over, given back to the shell's allocator.
-class ShellItemList {
-public:
-    explicit ShellItemList(LPITEMIDLIST list) : list_(list) {}
-    ~ShellItemList() {
-        IMalloc* allocator = nullptr;
-        if (list_ && SUCCEEDED(SHGetMalloc(&allocator))) {
-            allocator->Free(list_);
-            allocator->Release();
-        }
-    }
-    ShellItemList(const ShellItemList&) = delete;
-    ShellItemList& operator=(const ShellItemList&) = delete;
-    LPCITEMIDLIST get() const { return list_; }
-
-private:
-    LPITEMIDLIST list_;
-};
+// An item list the shell handed over goes back to the shell's allocator.
+void freeItemList(LPITEMIDLIST list) noexcept {
+    ComPtr<IMalloc> allocator;
+    if (SUCCEEDED(SHGetMalloc(allocator.put()))) allocator->Free(list);
+}
+using ShellItemList = Own<kind::Plain<LPITEMIDLIST, freeItemList>>;
 
 // What the folder browser's callback sets on the dialog once it is open.
 struct BrowserTexts {
@@ -137,7 +104,8 @@ bool isOwnAnimation(HWND window) {
 // choice's low byte, signed.
 void U_DIALOG(ParamBlock* pb) {
     Args a(pb);
-    OptionalText text(a, 2), second(a, 3), third(a, 4), fourth(a, 5);
+    const LockedText text = LockedText::optional(a, 2), second = LockedText::optional(a, 3),
+                     third = LockedText::optional(a, 4), fourth = LockedText::optional(a, 5);
     const char* const further[3] = {second.get(), third.get(), fourth.get()};
     const int32_t choice = HostDialog(a.integer(1), text.get(), a.integer(6), a.integer(7), further);
     retInt(static_cast<int8_t>(choice & 0xFF), 1);
@@ -148,7 +116,8 @@ void U_DIALOG(ParamBlock* pb) {
 void U_SHBROWSE(ParamBlock* pb) {
     Args a(pb);
     gBrowser = {};
-    OptionalText prompt(a, 1), initialFolder(a, 3), caption(a, 4), cancelText(a, 5);
+    const LockedText prompt = LockedText::optional(a, 1), initialFolder = LockedText::optional(a, 3),
+                     caption = LockedText::optional(a, 4), cancelText = LockedText::optional(a, 5);
     gBrowser = {initialFolder.get(), caption.get(), cancelText.get()};
     struct Reset {
         ~Reset() { gBrowser = {}; }  // the texts live in this call's arguments only
@@ -197,7 +166,7 @@ void U_SHFOLDER(ParamBlock* pb) {
 void U_GETHWND(ParamBlock* pb) {
     Args a(pb);
     if (a.type(1) == 'C') {
-        OptionalText title(a, 1);
+        const LockedText title = LockedText::optional(a, 1);
         if (title.get()) {
             if (const HWND found = FindWindowA(nullptr, title.get())) {
                 retInt(handleWord(found), 15);

@@ -78,8 +78,8 @@ Answer answerOf(const HostValue& v, int32_t& n) {
             n = v.integer;
             return Answer::Integer;
         case 'N':  // a whole number the host keeps as numeric counts as an integer
-            if (v.real == static_cast<double>(static_cast<int32_t>(v.real))) {
-                n = static_cast<int32_t>(v.real);
+            if (const std::optional<int32_t> whole = wholeInt32(v.real)) {
+                n = *whole;
                 return Answer::Integer;
             }
             return Answer::Other;

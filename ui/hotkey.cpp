@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "frame/kavro.h"
+#include "frame/own.h"
 #include "frame/phase.h"
 #include "frame/shared.h"
 #include "frame/state.h"
@@ -59,11 +60,11 @@ void PollHotKey(ParamBlock*) {
 
 void installHook() {
     if (hookHandle()) return;  // this process's or another's
-    if (HHOOK h = SetWindowsHookExA(WH_KEYBOARD, KeyboardProc, static_cast<HINSTANCE>(ModuleHandle), 0)) {
-        if (shared::replace(shared::HookHandle, 0, static_cast<int32_t>(reinterpret_cast<intptr_t>(h))))
-            shared::claimHook();
-        else
-            UnhookWindowsHookEx(h);  // another process was quicker: its hook serves
+    // Unless this process claims it first, another process was quicker: its hook serves.
+    OwnHook h(SetWindowsHookExA(WH_KEYBOARD, KeyboardProc, static_cast<HINSTANCE>(ModuleHandle), 0));
+    if (h && shared::replace(shared::HookHandle, 0, static_cast<int32_t>(reinterpret_cast<intptr_t>(h.get())))) {
+        shared::claimHook();
+        h.release();  // the shared section holds it from here on
     }
     if (!gPollingId) gPollingId = HostActivateHandler(PollHotKey, kPollingKind);
 }

@@ -3,7 +3,6 @@
 // and how a script number becomes a 32-bit handle or identifier.
 #pragma once
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -42,15 +41,15 @@ inline ItemPrefix parseItemPrefix(std::string_view text) {
     static constexpr struct {
         char c;
         uint32_t flag;
-    } kRows[] = {{itemchar::Separator, menuflag::Separator},
-                 {itemchar::MenuBarBreak, menuflag::MenuBarBreak},
-                 {itemchar::Popup, menuflag::Popup},
-                 {itemchar::Grayed, menuflag::Grayed},
-                 {itemchar::Checked, menuflag::Checked}};
+    } kPrefixes[] = {{itemchar::Separator, menuflag::Separator},
+                     {itemchar::MenuBarBreak, menuflag::MenuBarBreak},
+                     {itemchar::Popup, menuflag::Popup},
+                     {itemchar::Grayed, menuflag::Grayed},
+                     {itemchar::Checked, menuflag::Checked}};
     ItemPrefix p;
     for (bool matched = true; matched;) {
         matched = false;
-        for (const auto& row : kRows) {
+        for (const auto& row : kPrefixes) {
             if (p.length < text.size() && text[p.length] == row.c) {
                 p.flags |= row.flag;
                 ++p.length;
@@ -79,14 +78,6 @@ inline ItemAddress locateItem(int32_t item) {
         a.mode = menuflag::ByPosition;
     }
     return a;
-}
-
-// A numeric script value truncated toward zero into the 32 bits of a handle
-// or identifier; a value outside what 32 bits can hold (or not a number)
-// gives `outside`.
-inline uint32_t truncateTo32(double v, uint32_t outside = 0) {
-    if (!(v > -2147483649.0 && v < 4294967296.0)) return outside;
-    return static_cast<uint32_t>(static_cast<int64_t>(std::trunc(v)));
 }
 
 }  // namespace kv::ui

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "frame/kavro.h"
+#include "frame/own.h"
 #include "ui/menuitem.h"
 
 using namespace kv;
@@ -36,40 +36,20 @@ bool gErrorMode = false;  // a missing menu or item raises 612 instead of giving
 HMENU menuOf(uint32_t v) { return reinterpret_cast<HMENU>(static_cast<uintptr_t>(v)); }
 int32_t handleWord(const void* h) { return static_cast<int32_t>(reinterpret_cast<uintptr_t>(h)); }
 
-// A menu destroyed when it goes out of scope unless released: a menu being
-// built or shown for one call never outlives it, whatever ends the call. The
-// submenus its items open are the script's own (handles it put in the menu
-// array): they are detached first and outlive it.
-class OwnedMenu {
-public:
-    OwnedMenu() = default;
-    explicit OwnedMenu(HMENU h) : h_(h) {}
-    OwnedMenu(OwnedMenu&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
-    OwnedMenu& operator=(OwnedMenu&& o) noexcept {
-        if (this != &o) reset(std::exchange(o.h_, nullptr));
-        return *this;
-    }
-    OwnedMenu(const OwnedMenu&) = delete;
-    OwnedMenu& operator=(const OwnedMenu&) = delete;
-    ~OwnedMenu() { reset(); }
-    HMENU get() const { return h_; }
-    HMENU release() { return std::exchange(h_, nullptr); }
-    void reset(HMENU h = nullptr) {
-        if (h_) {
-            for (int pos = GetMenuItemCount(h_) - 1; pos >= 0; --pos)
-                if (GetSubMenu(h_, pos)) RemoveMenu(h_, static_cast<UINT>(pos), MF_BYPOSITION);
-            DestroyMenu(h_);
-        }
-        h_ = h;
-    }
-
-private:
-    HMENU h_ = nullptr;
-};
+// A menu built or shown for one call never outlives it, whatever ends the
+// call, unless released to the script. The submenus its items open are the
+// script's own (handles it put in the menu array): they are detached first and
+// outlive it.
+void destroyKeepingSubmenus(HMENU h) noexcept {
+    for (int pos = GetMenuItemCount(h) - 1; pos >= 0; --pos)
+        if (GetSubMenu(h, pos)) RemoveMenu(h, static_cast<UINT>(pos), MF_BYPOSITION);
+    DestroyMenu(h);
+}
+using OwnedMenu = Own<kind::Plain<HMENU, destroyKeepingSubmenus>>;
 
 // A menu argument given as an integer or as a number truncated toward zero.
 HMENU menuArg(const Args& a, int i) {
-    return menuOf(a.type(i) == 'N' ? truncateTo32(a.real(i)) : static_cast<uint32_t>(a.integer(i)));
+    return menuOf(a.type(i) == 'N' ? toWord32(a.real(i)).value_or(0) : static_cast<uint32_t>(a.integer(i)));
 }
 
 // A new identifier: an integer, or a number truncated toward zero; below 1
@@ -79,7 +59,7 @@ uint32_t identifierArg(const Args& a, int i) {
         if (a.integer(i) < 1) fail(err::BadArgument);
         return static_cast<uint32_t>(a.integer(i));
     }
-    const uint32_t id = truncateTo32(a.real(i), 0);
+    const uint32_t id = toWord32(a.real(i)).value_or(0);
     if (id == 0 || a.real(i) < 1) fail(err::BadArgument);
     return id;
 }
@@ -132,6 +112,14 @@ bool resolveItem(const Args& a, Resolve how) {
     return true;
 }
 
+// resolveItem for an item function: when there is no such item it answers
+// .NULL. of the function's type and the caller returns.
+bool resolveOrNull(const Args& a, char type, Resolve how = Resolve::Existence) {
+    if (resolveItem(a, how)) return true;
+    retNull(type);
+    return false;
+}
+
 // The item's flags as a call that sets its text takes them back. For an item
 // that opens a submenu the state's second byte is the submenu's item count,
 // not flags; an owner-drawn or bitmap item becomes a text item, since with
@@ -141,20 +129,6 @@ UINT textItemFlags(uint32_t state) {
     const UINT flags = (state & menuflag::Popup) ? (state & 0xFF) : state;
     return flags & ~static_cast<UINT>(MF_OWNERDRAW | MF_BITMAP);
 }
-
-// A character argument terminated in place and locked for the scope.
-class TextArg {
-public:
-    TextArg(const Args& a, int i) : handle_(a.value(i).handle), text_(a.cstr(i)) { HostLockHandle(handle_); }
-    ~TextArg() { HostUnlockHandle(handle_); }
-    TextArg(const TextArg&) = delete;
-    TextArg& operator=(const TextArg&) = delete;
-    char* get() const { return text_; }
-
-private:
-    MemHandle handle_;
-    char* text_;
-};
 
 // A menu built from a host array, named by a string or passed by reference:
 // column 1 the item texts, column 2 (when there is one) the identifiers.
@@ -190,7 +164,7 @@ OwnedMenu buildMenuFromArray(const Args& a, int i) {
             OwnedValue second;
             if (const int32_t e = HostLoad(&element, &second.v)) fail(std::abs(e));
             if (second.v.type == 'I') id = static_cast<uint32_t>(second.v.integer);
-            else if (second.v.type == 'N') id = truncateTo32(second.v.real, id);
+            else if (second.v.type == 'N') id = toWord32(second.v.real).value_or(id);
         }
 
         text.cstr();
@@ -251,7 +225,7 @@ void WP_DESTROY(ParamBlock* pb) { retLogical(DestroyMenu(menuArg(Args(pb), 1)) !
 void WP_ADD(ParamBlock* pb) {
     Args a(pb);
     const HMENU menu = menuArg(a, 1);
-    TextArg text(a, 2);
+    LockedText text(a, 2);
     uint32_t id;
     if (a.type(3) == 'I' || a.type(3) == 'N') {
         id = identifierArg(a, 3);
@@ -271,7 +245,7 @@ void WP_INS(ParamBlock* pb) {
     Args a(pb);
     locate(a);
     const uint32_t id = identifierArg(a, 4);
-    TextArg text(a, 3);
+    LockedText text(a, 3);
     const ItemPrefix prefix = parseItemPrefix(text.get());
     retLogical(InsertMenuA(gItem.menu, gItem.at.value, prefix.flags | gItem.at.mode, id,
                            text.get() + prefix.length) != 0);
@@ -289,10 +263,7 @@ void WP_DEL(ParamBlock* pb) {
 // checks the item for any non-zero third argument.
 void WP_CHECK(ParamBlock* pb) {
     Args a(pb);
-    if (!resolveItem(a, Resolve::Existence)) {
-        retNull('L');
-        return;
-    }
+    if (!resolveOrNull(a, 'L')) return;
     const bool wasChecked = (gItem.state & menuflag::Checked) != 0;
     if (a.has(3)) {
         const bool check = a.type(3) == 'L' ? a.logical(3) : a.number(3) != 0;
@@ -303,10 +274,7 @@ void WP_CHECK(ParamBlock* pb) {
 
 void WP_ENABLE(ParamBlock* pb) {
     Args a(pb);
-    if (!resolveItem(a, Resolve::Existence)) {
-        retNull('L');
-        return;
-    }
+    if (!resolveOrNull(a, 'L')) return;
     const bool wasEnabled = (gItem.state & menuflag::Grayed) == 0;
     if (a.has(3)) EnableMenuItem(gItem.menu, gItem.at.value, gItem.at.mode | (a.logical(3) ? 0 : menuflag::Grayed));
     retLogical(wasEnabled);
@@ -314,10 +282,7 @@ void WP_ENABLE(ParamBlock* pb) {
 
 void WP_ID(ParamBlock* pb) {
     Args a(pb);
-    if (!resolveItem(a, Resolve::Full)) {
-        retNull('I');
-        return;
-    }
+    if (!resolveOrNull(a, 'I', Resolve::Full)) return;
     const uint32_t before = gItem.at.id;
     if (a.has(3)) {
         if (a.integer(3) < 1) failText("Item ID must be greater than 0");
@@ -338,12 +303,9 @@ void WP_ID(ParamBlock* pb) {
 // A new text longer than the 99 characters the item functions read back is cut there.
 void WP_TEXT(ParamBlock* pb) {
     Args a(pb);
-    if (!resolveItem(a, Resolve::Full)) {
-        retNull('C');
-        return;
-    }
+    if (!resolveOrNull(a, 'C', Resolve::Full)) return;
     if (a.has(3)) {
-        TextArg text(a, 3);
+        LockedText text(a, 3);
         UINT flags = textItemFlags(gItem.state);
         const char* proper = text.get();
         if (a.has(4)) {

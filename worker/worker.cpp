@@ -14,12 +14,15 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "frame/kavro.h"
+#include "frame/own.h"
 #include "frame/phase.h"
 #include "frame/state.h"
 #include "frame/thread.h"
@@ -39,32 +42,27 @@ constexpr CLSID kInterfaceTable = {0x00000323, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x
 // One worker's state. The host's thread and the worker each hold a share;
 // whichever lets go last frees it.
 struct Worker {
-    volatile LONG shares = 2;
-    volatile LONG WorkerKeepRunning = 1;  // cleared to ask the worker to stop, or by the worker
-    HANDLE stop = nullptr;                // set with WorkerKeepRunning cleared: ends the worker's pause
-    IDispatch* volatile ServerDispatch = nullptr;  // the server object, in the worker's apartment
-    volatile LONG cookie = 0;  // its entry in the interface table while the script may have it
-    HANDLE asked = nullptr;    // set by MT_OBJECT: the script wants the object
-    HANDLE offered = nullptr;  // set by the worker once it has answered (or will answer no more)
+    std::atomic<int32_t> shares{2};
+    std::atomic<int32_t> WorkerKeepRunning{1};  // cleared to ask the worker to stop, or by the worker
+    OwnHandle stop;                             // set with WorkerKeepRunning cleared: ends the worker's pause
+    std::atomic<IDispatch*> ServerDispatch{nullptr};  // the server object, in the worker's apartment
+    std::atomic<uint32_t> cookie{0};  // its entry in the interface table while the script may have it
+    OwnHandle asked;    // set by MT_OBJECT: the script wants the object
+    OwnHandle offered;  // set by the worker once it has answered (or will answer no more)
     wchar_t ServerProgId[51];
     wchar_t RunMethodName[21];
     wchar_t CleanMethodName[21];
-
-    ~Worker() {
-        for (HANDLE h : {stop, asked, offered})
-            if (h) CloseHandle(h);
-    }
 };
 
 void letGo(Worker* w) {
-    if (InterlockedDecrement(&w->shares) == 0) delete w;
+    if (--w->shares == 0) delete w;
 }
 
 // The host's side.
-Worker* gWorker = nullptr;       // the current worker's state; none once stopped
-HANDLE WorkerHandle = nullptr;   // its thread
-uintptr_t gLastPointer = 0;      // the stopped worker's server object, for MT_POINTER until the next start
-volatile LONG WorkerTrace = -1;  // -1 until read from the library's trace switch
+Worker* gWorker = nullptr;               // the current worker's state; none once stopped
+OwnHandle WorkerHandle;                  // its thread
+uintptr_t gLastPointer = 0;              // the stopped worker's server object, for MT_POINTER until the next start
+std::atomic<int32_t> WorkerTrace{-1};    // -1 until read from the library's trace switch
 
 void trace(const char* format, ...) {
     if (WorkerTrace != 1) return;
@@ -80,26 +78,7 @@ void readTraceSwitch() {
     if (WorkerTrace == -1) WorkerTrace = DebugTrace(nullptr);
 }
 
-// An interface pointer, released with its owner.
-template <class T>
-struct ComRef {
-    T* p = nullptr;
-    ComRef() = default;
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    ~ComRef() {
-        if (p) p->Release();
-    }
-    T* operator->() const { return p; }
-    void** out() { return reinterpret_cast<void**>(&p); }
-    T* take() {
-        T* t = p;
-        p = nullptr;
-        return t;
-    }
-};
-
-bool openInterfaceTable(ComRef<IGlobalInterfaceTable>& table) {
+bool openInterfaceTable(ComPtr<IGlobalInterfaceTable>& table) {
     return CoCreateInstance(kInterfaceTable, nullptr, CLSCTX_INPROC_SERVER, IID_IGlobalInterfaceTable,
                             table.out()) == S_OK;
 }
@@ -123,8 +102,8 @@ DISPID methodId(IDispatch* object, wchar_t* name, HRESULT& hr) {
 void offer(Worker& w, IGlobalInterfaceTable* table) {
     DWORD cookie = 0;
     if (!w.cookie && table && table->RegisterInterfaceInGlobal(w.ServerDispatch, IID_IDispatch, &cookie) == S_OK)
-        w.cookie = static_cast<LONG>(cookie);
-    SetEvent(w.offered);
+        w.cookie = cookie;
+    SetEvent(w.offered.get());
 }
 
 // The pause between two runs. It serves the calls the script makes on the
@@ -133,7 +112,7 @@ void offer(Worker& w, IGlobalInterfaceTable* table) {
 void pause(Worker& w, IGlobalInterfaceTable* table) {
     const DWORD start = GetTickCount();
     for (DWORD waited = 0; waited < kRunPauseMillis; waited = GetTickCount() - start) {
-        HANDLE events[2] = {w.stop, w.asked};
+        HANDLE events[2] = {w.stop.get(), w.asked.get()};
         DWORD which = 0;
         const HRESULT hr = CoWaitForMultipleHandles(0, kRunPauseMillis - waited, 2, events, &which);
         if (hr != S_OK || which == 0) return;
@@ -160,7 +139,7 @@ void callRunAndClean(Worker& w, IDispatch* object, IGlobalInterfaceTable* table,
                 w.WorkerKeepRunning = 0;
         }
     }
-    SetEvent(w.offered);  // a request from now on is not answered
+    SetEvent(w.offered.get());  // a request from now on is not answered
     const DISPID clean = methodId(object, w.CleanMethodName, hr);
     trace("TID=%u GetIDsOfName(Clean)=%u", tid, static_cast<unsigned>(hr));
     if (SUCCEEDED(hr)) {
@@ -176,27 +155,26 @@ void runServer(Worker& w, DWORD tid) {
     HRESULT hr = CLSIDFromProgID(w.ServerProgId, &cls);
     trace("TID=%u CLSIDFromPogID=%u", tid, static_cast<unsigned>(hr));
     if (hr != S_OK) return;
-    ComRef<IUnknown> unknown;
+    ComPtr<IUnknown> unknown;
     hr = CoCreateInstance(cls, nullptr, 0x15, IID_IUnknown, unknown.out());
     trace("TID=%u CoCreateInstance=%u", tid, static_cast<unsigned>(hr));
     if (hr != S_OK) return;
-    IDispatch* object = nullptr;
-    hr = unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&object));
-    const ULONG left = unknown.take()->Release();
+    ComPtr<IDispatch> object;
+    hr = unknown->QueryInterface(IID_IDispatch, object.out());
+    const ULONG left = unknown.drop();
     trace("TID=%u  QueryInterface(IDispatch)=%u  pIUnknown->Release=%u", tid, static_cast<unsigned>(hr),
           static_cast<unsigned>(left));
     if (FAILED(hr) || !object) return;
-    w.ServerDispatch = object;
+    w.ServerDispatch = object.get();
 
     // The script may have the object while the worker runs it.
-    ComRef<IGlobalInterfaceTable> table;
+    ComPtr<IGlobalInterfaceTable> table;
     openInterfaceTable(table);
-    callRunAndClean(w, object, table.p, tid);
-    if (const DWORD cookie = static_cast<DWORD>(InterlockedExchange(&w.cookie, 0)))
-        table->RevokeInterfaceFromGlobal(cookie);
+    callRunAndClean(w, object.get(), table.get(), tid);
+    if (const DWORD cookie = w.cookie.exchange(0)) table->RevokeInterfaceFromGlobal(cookie);
     // The worker's own reference goes; the script's keep the object until
     // the apartment closes.
-    const ULONG count = object->Release();
+    const ULONG count = object.drop();
     trace("TID=%u pIDispatch->Release=%u", tid, static_cast<unsigned>(count));
 }
 
@@ -224,7 +202,7 @@ bool methodText(const Args& a, int i, const char* fallback, wchar_t* out, int un
     return MultiByteToWideChar(CP_ACP, 0, text, -1, out, units) != 0;
 }
 
-int32_t handleNumber() { return static_cast<int32_t>(reinterpret_cast<uintptr_t>(WorkerHandle)); }
+int32_t handleNumber() { return static_cast<int32_t>(reinterpret_cast<uintptr_t>(WorkerHandle.get())); }
 
 // A reference to the running server object for the host's apartment, or
 // none. The worker offers the object between two runs; the wait for it is
@@ -232,12 +210,12 @@ int32_t handleNumber() { return static_cast<int32_t>(reinterpret_cast<uintptr_t>
 IDispatch* scriptReference() {
     if (!gWorker) return nullptr;
     if (!gWorker->cookie) {
-        SetEvent(gWorker->asked);
-        HANDLE answers[2] = {gWorker->offered, WorkerHandle};
+        SetEvent(gWorker->asked.get());
+        HANDLE answers[2] = {gWorker->offered.get(), WorkerHandle.get()};
         WaitForMultipleObjects(2, answers, FALSE, kStopPolls * kStopPollMillis);
     }
-    const DWORD cookie = static_cast<DWORD>(gWorker->cookie);
-    ComRef<IGlobalInterfaceTable> table;
+    const DWORD cookie = gWorker->cookie;
+    ComPtr<IGlobalInterfaceTable> table;
     IDispatch* object = nullptr;
     if (cookie && openInterfaceTable(table) &&
         table->GetInterfaceFromGlobal(cookie, IID_IDispatch, reinterpret_cast<void**>(&object)) != S_OK)
@@ -251,17 +229,15 @@ void StopWorker() {
     readTraceSwitch();
     if (!gWorker) return;
     gWorker->WorkerKeepRunning = 0;
-    SetEvent(gWorker->stop);
-    for (int i = 0; i < kStopPolls && WaitForSingleObject(WorkerHandle, 0) == WAIT_TIMEOUT; ++i) {
+    SetEvent(gWorker->stop.get());
+    for (int i = 0; i < kStopPolls && WaitForSingleObject(WorkerHandle.get(), 0) == WAIT_TIMEOUT; ++i) {
         if (WorkerTrace == 1) OutputDebugStringA("Exiting...");
-        WaitForSingleObject(WorkerHandle, kStopPollMillis);
+        WaitForSingleObject(WorkerHandle.get(), kStopPollMillis);
     }
     // A worker still running now finishes on its own state.
-    gLastPointer = reinterpret_cast<uintptr_t>(gWorker->ServerDispatch);
-    CloseHandle(WorkerHandle);
-    letGo(gWorker);
-    WorkerHandle = nullptr;
-    gWorker = nullptr;
+    gLastPointer = reinterpret_cast<uintptr_t>(gWorker->ServerDispatch.load());
+    WorkerHandle.reset();
+    letGo(std::exchange(gWorker, nullptr));
 }
 
 void MT_CREATE(ParamBlock* pb) {
@@ -275,10 +251,10 @@ void MT_CREATE(ParamBlock* pb) {
     const bool fits = methodText(a, 1, "KavroMT.Server", w->ServerProgId, 51) &&
                       methodText(a, 2, "Run", w->RunMethodName, 21) && methodText(a, 3, "Clean", w->CleanMethodName, 21);
     if (!fits) failText("Invalid parameters");
-    w->stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    w->asked = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    w->offered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (w->stop && w->asked && w->offered) WorkerHandle = startThread(runWorker, w.get());
+    w->stop.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    w->asked.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    w->offered.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (w->stop && w->asked && w->offered) WorkerHandle.reset(startThread(runWorker, w.get()));
     if (WorkerHandle) gWorker = w.release();
     retInt(handleNumber(), 12);
 }
@@ -286,23 +262,22 @@ void MT_CREATE(ParamBlock* pb) {
 void MT_DESTROY(ParamBlock*) { StopWorker(); }
 
 void MT_OBJECT(ParamBlock*) {
-    ComRef<IDispatch> object;
-    object.p = scriptReference();
-    if (!object.p) return retNull('O');
+    ComPtr<IDispatch> object(scriptReference());
+    if (!object) return retNull('O');
     char expression[32];
     std::snprintf(expression, sizeof expression, "sys(3096,%u)",
-                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(object.p)));
+                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(object.get())));
     HostValue v{};
     if (HostEvaluate(&v, expression) != 0 || v.type != 'O') return retNull('O');
     // Our reference becomes the script's; the host's copy goes back.
     HostRetValue(&v);
-    object.take();
+    object.release();
     HostReleaseObject(&v);
 }
 
 // An address: a numeric, never negative however high the object lies.
 void MT_POINTER(ParamBlock*) {
-    const uintptr_t pointer = gWorker ? reinterpret_cast<uintptr_t>(gWorker->ServerDispatch) : gLastPointer;
+    const uintptr_t pointer = gWorker ? reinterpret_cast<uintptr_t>(gWorker->ServerDispatch.load()) : gLastPointer;
     retUnsigned(static_cast<uint32_t>(pointer), 12);
 }
 

@@ -15,7 +15,7 @@ void MT_DEBUG(ParamBlock*);
 void StopWorker();
 
 namespace kv::worker {
-inline constexpr FoxEntry kRows[] = {
+inline constexpr FoxEntry kWorkerRows[] = {
     {"MT_CREATE", MT_CREATE, 3, ".?.?.?"},
     {"MT_DESTROY", MT_DESTROY, 0, ""},
     {"MT_OBJECT", MT_OBJECT, 0, ""},
