@@ -106,6 +106,17 @@ Shell::Shell(Host& host) : host_(host) {
     host_.defineProc("FILETOSTR", [](std::vector<Value>& args) {
         return Str(args.empty() || args[0].type != 'C' ? std::string() : fileBytes(args[0].str));
     });
+    // FULLPATH(name): the name as a full path from the current folder.
+    host_.defineProc("FULLPATH", [](std::vector<Value>& args) {
+        char full[MAX_PATH];
+        const DWORD n = args.empty() || args[0].type != 'C' ? 0 : GetFullPathNameA(args[0].str.c_str(), MAX_PATH, full, nullptr);
+        return Str(n && n < MAX_PATH ? std::string(full, n) : std::string());
+    });
+    // FILE(name): whether the file exists.
+    host_.defineProc("FILE", [](std::vector<Value>& args) {
+        const DWORD a = args.empty() || args[0].type != 'C' ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(args[0].str.c_str());
+        return Bool(a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY));
+    });
     host_.defineCommand("CREATE", [this](const std::string& rest) { return createTable(rest); });
     host_.defineCommand("INSERT", [this](const std::string& rest) { return insertInto(rest); });
     // For scripts that work with windows: the host's message loop, forms, messages.

@@ -46,17 +46,6 @@ protected:
     }
     Value object(const std::string& name) { return object(Str(path(name))); }
     std::string prop(const Value& o, const std::string& name) { return describe(property(o, name)); }
-    // Every file in the test's folder.
-    int filesInFolder() {
-        int n = 0;
-        WIN32_FIND_DATAA f;
-        const HANDLE h = FindFirstFileA(path("*").c_str(), &f);
-        if (h == INVALID_HANDLE_VALUE) return 0;
-        do n += !(f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-        while (FindNextFileA(h, &f));
-        FindClose(h);
-        return n;
-    }
     std::string target_;
 };
 
@@ -122,97 +111,7 @@ TEST_F(Shortcut, TheTargetComesBackRawWithItsVariablesUnexpanded) {
     SetEnvironmentVariableA("KAVRO_SC_FOLDER", nullptr);
 }
 
-TEST_F(Shortcut, OnlyTheTargetGivesTheDefaults) {
-    const Value w = object("plain.lnk");
-    setProperty(w, "ObjPath", Str(target_));
-    EXPECT_EQ(describe(ok("SC_WRITE", {w})), describe(Bool(true)));
-    const Value r = object("plain.lnk");
-    EXPECT_EQ(describe(ok("SC_READ", {r})), describe(Bool(true)));
-    EXPECT_EQ(prop(r, "ObjPath"), describe(Str(target_)));
-    for (const char* name : {"Arguments", "Description", "WorkingDir", "IconPath"})
-        EXPECT_EQ(prop(r, name), describe(Str(""))) << name;
-    for (const char* name : {"IconIndex", "HotKey"}) EXPECT_EQ(prop(r, name), describe(Int(0, 0))) << name;
-    EXPECT_EQ(prop(r, "ShowCmd"), describe(Int(SW_SHOWNORMAL, 0)));
-}
-
-TEST_F(Shortcut, ReadWantsAStringShortcutAndAShortcutFile) {
-    Result r = host().call("SC_READ", {object(Num(5))});
-    EXPECT_EQ(r.message, "\"Shortcut\" property must be a string!");
-    EXPECT_EQ(r.error, 1098);
-    // A missing Shortcut: the host's own error.
-    EXPECT_EQ(error("SC_READ", {newObject(host(), "Custom")}), 1734);
-    // An object in Shortcut: the message, and the reference it took given back (the fixture checks).
-    r = host().call("SC_READ", {object(newObject(host(), "Custom"))});
-    EXPECT_EQ(r.message, "\"Shortcut\" property must be a string!");
-
-    // A file that is no shortcut, and one that does not exist: false, nothing touched.
-    ASSERT_TRUE(writeFile(path("text.lnk"), "not a shell link at all"));
-    for (const std::string name : {"text.lnk", "missing.lnk", ""}) {
-        const Value o = object(name.empty() ? Str("") : Str(path(name)));
-        setProperty(o, "Arguments", Str("kept"));
-        setProperty(o, "HotKey", Num(7));
-        EXPECT_EQ(describe(ok("SC_READ", {o})), describe(Bool(false))) << name;
-        EXPECT_EQ(prop(o, "Arguments"), describe(Str("kept")));
-        EXPECT_EQ(prop(o, "HotKey"), describe(Num(7)));
-        for (const char* none : {"Description", "ObjPath", "WorkingDir", "IconPath", "IconIndex", "ShowCmd"})
-            EXPECT_EQ(property(o, none).type, 'U') << none;
-    }
-    host().setVar("NOTANOBJECT", Num(1));
-    EXPECT_EQ(error("SC_READ", {Ref("NOTANOBJECT")}), 901);
-    EXPECT_EQ(error("SC_WRITE", {Ref("NOTANOBJECT")}), 901);
-}
-
-TEST_F(Shortcut, WrongKindsAndAMissingOrEmptyShortcutRaise1560) {
-    struct Case {
-        const char* property;
-        Value value;
-    };
-    const std::vector<Case> cases = {
-        {"HotKey", Str("A")},          {"HotKey", Num(65)},  {"IconIndex", Num(1)},
-        {"ShowCmd", Num(1)},           {"Arguments", Int(1)}, {"ObjPath", Bool(true)},
-        {"Description", newObject(host(), "Custom")},  // its reference is given back
-        {"IconPath", Num(0)},          {"WorkingDir", Date(2024, 1, 1)},
-    };
-    for (const Case& c : cases) {
-        const Value o = object("wrong.lnk");
-        setProperty(o, "ObjPath", Str(target_));
-        setProperty(o, c.property, c.value);
-        EXPECT_EQ(error("SC_WRITE", {o}), 1560) << c.property << " " << describe(c.value);
-    }
-    for (const Value& shortcut : {Str(""), Num(1), Int(1), Value{}}) {
-        const Value o = shortcut.type == 'U' ? newObject(host(), "Custom") : object(shortcut);
-        setProperty(o, "ObjPath", Str(target_));
-        EXPECT_EQ(error("SC_WRITE", {o}), 1560) << describe(shortcut);
-    }
-    EXPECT_EQ(filesInFolder(), 1);  // the target alone: nothing was written
-}
-
-TEST_F(Shortcut, APathTooLongOrHoldingANulNamesNoOtherFile) {
-    // A real shortcut whose name a cut path would reach.
-    const Value good = object("cut.lnk");
-    setProperty(good, "ObjPath", Str(target_));
-    setProperty(good, "Description", Str("the real one"));
-    ASSERT_EQ(describe(ok("SC_WRITE", {good})), describe(Bool(true)));
-
-    // The field holds 260 characters: a longer path is refused whole, never cut to fit.
-    const std::string stem = path("");
-    const std::string over = stem + std::string(261 - stem.size() - 4, 'a') + ".lnk";
-    ASSERT_EQ(over.size(), 261u);
-    for (const std::string& p : {over, over + std::string(5000, 'b'), path("cut.lnk") + std::string(1, '\0'),
-                                 path("cut.lnk") + std::string(1, '\0') + "x"}) {
-        const Value o = object(Str(p));
-        setProperty(o, "ObjPath", Str(path("other.exe")));
-        setProperty(o, "Description", Str("never written"));
-        EXPECT_EQ(describe(ok("SC_WRITE", {o})), describe(Bool(false))) << p.size();
-        EXPECT_EQ(describe(ok("SC_READ", {o})), describe(Bool(false))) << p.size();
-        EXPECT_EQ(prop(o, "Description"), describe(Str("never written")));
-        EXPECT_EQ(property(o, "Arguments").type, 'U');
-    }
-    EXPECT_EQ(filesInFolder(), 2);  // the target and the real shortcut
-    const Value r = object("cut.lnk");
-    EXPECT_EQ(describe(ok("SC_READ", {r})), describe(Bool(true)));
-    EXPECT_EQ(prop(r, "Description"), describe(Str("the real one")));
-}
+// The defaults, the refusals and the paths that name no other file: tests/scripts/shortcut.prg.
 
 TEST_F(Shortcut, BothInterfacesAreGivenBackOnEveryWayOut) {
     HOSTEMU_PATCH(create, host().module(), "ole32.dll", CoCreateInstance, &countedCreate);
