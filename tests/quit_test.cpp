@@ -97,7 +97,8 @@ int runQuitPeer(const char* library, const char* boardName, const char* signalFi
     if (!mapping) return 10;
     auto* board = static_cast<QuitBoard*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(QuitBoard)));
     if (!board) return 11;
-    const HWND front = CreateWindowExA(0, "STATIC", "kavro quit peer", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    const HWND front =
+        CreateWindowExA(0, "STATIC", "kavro quit peer", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     Watched::use(board, 1, front);
     int code = 0;
     {
@@ -127,7 +128,8 @@ protected:
     void SetUp() override {
         FileTest::SetUp();
         name_ = "KavroQuitBoard" + std::to_string(GetCurrentProcessId());
-        mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(QuitBoard), name_.c_str());
+        mapping_ =
+            CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(QuitBoard), name_.c_str());
         ASSERT_TRUE(mapping_);
         board_ = static_cast<QuitBoard*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(QuitBoard)));
         ASSERT_TRUE(board_);
@@ -300,8 +302,9 @@ TEST_F(Quit, TwoProcessesOneWarningOneDeadline) {
     }) && b.quits[0] && b.quits[1];
     InterlockedExchange(&board_->done, 1);
     const DWORD peerCode = peer.finish(120000);
-    const std::string seen = "peer exit code " + std::to_string(peerCode) + ", clock " + std::to_string(v(b.clock.now)) +
-                             ", looks " + std::to_string(v(b.polls)) + ", file made " + std::to_string(made) +
+    const std::string seen = "peer exit code " + std::to_string(peerCode) + ", clock " +
+                             std::to_string(v(b.clock.now)) + ", looks " + std::to_string(v(b.polls)) +
+                             ", file made " + std::to_string(made) +
                              ", quits " + std::to_string(v(b.quits[0])) + "/" + std::to_string(v(b.quits[1]));
     ASSERT_TRUE(quitBoth) << seen;
     EXPECT_EQ(peerCode, 0u) << "the other process was not told to quit once: " << seen;

@@ -6,25 +6,12 @@
 //   tools/kavrosh --echo tests/host/scripts/NAME.prg | tr -d '\r' > tests/host/scripts/NAME.out
 #include <windows.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <sstream>
-
 #include "shell/shell.h"
 #include "tests/files_support.h"
+#include "tests/source_support.h"
 
 namespace kavro_test {
 namespace {
-
-namespace fs = std::filesystem;
-
-// The source tree as this (Windows) program sees it: Wine shows the Linux
-// root as drive Z:.
-std::string sourcePath(const std::string& rel) {
-    std::string root = KAVRO_SOURCE_DIR;
-    if (!root.empty() && root[0] == '/') root = "Z:" + root;
-    return root + "/" + rel;
-}
 
 std::string withoutReturns(std::string text) {
     std::erase(text, '\r');
@@ -66,20 +53,11 @@ std::pair<DWORD, std::string> kavrosh(const std::string& folder, const std::stri
     return {code, withoutReturns(readFile(outPath))};
 }
 
-std::vector<std::string> scripts() {
-    std::vector<std::string> out;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(sourcePath("tests/host/scripts"), ec))
-        if (e.path().extension() == ".prg") out.push_back(e.path().stem().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 class Kavrosh : public FileTest, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(Kavrosh, PrintsItsOut) {
     const std::string prg = sourcePath("tests/host/scripts/" + GetParam() + ".prg");
-    const std::string expected = withoutReturns(readFile(sourcePath("tests/host/scripts/" + GetParam() + ".out")));
+    const std::string expected = sourceText("tests/host/scripts/" + GetParam() + ".out");
     ASSERT_FALSE(expected.empty()) << GetParam() << ".out is missing";
     const bool fails = expected.starts_with("error ") || expected.find("\nerror ") != std::string::npos ||
                        expected.starts_with("host: ") || expected.find("\nhost: ") != std::string::npos;
@@ -91,21 +69,14 @@ TEST_P(Kavrosh, PrintsItsOut) {
     }
 }
 
-std::string scriptName(const ::testing::TestParamInfo<std::string>& info) {
-    std::string n = info.param;
-    for (char& c : n)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return n;
-}
-
-INSTANTIATE_TEST_SUITE_P(HostScripts, Kavrosh, ::testing::ValuesIn(scripts()), scriptName);
+INSTANTIATE_TEST_SUITE_P(HostScripts, Kavrosh, ::testing::ValuesIn(scriptsIn("tests/host/scripts")), scriptName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Kavrosh);
 
 // What kavrosh --echo prints reads back as its script: the printed lines are
 // marked apart from the script's own, comments and strings with "&&" in them too.
 TEST(Session, ReadsBackAsItsScript) {
-    const std::string prg = withoutReturns(readFile(sourcePath("tests/host/scripts/defines.prg")));
-    const std::string out = withoutReturns(readFile(sourcePath("tests/host/scripts/defines.out")));
+    const std::string prg = sourceText("tests/host/scripts/defines.prg");
+    const std::string out = sourceText("tests/host/scripts/defines.out");
     ASSERT_FALSE(prg.empty());
     EXPECT_EQ(scriptOf(out), prg);
 }
