@@ -5,7 +5,7 @@
 // Only the test moves it (step()), and only while every party waits on it:
 // then it goes to the nearest time one of them waits for. A party is the
 // library's thread other than the script thread (a watcher), one in each
-// process that takes part; the clock's face may lie in memory those
+// process that joins in; the clock's face may lie in memory those
 // processes share, so that all of them keep one time. A party's wait first
 // waits for real a short while, so that the library's other threads (a
 // warning box asked to go) get real time too; a timed wait on the script
