@@ -1,7 +1,6 @@
-#include <gtest/gtest.h>
-
-#include <cstdio>
 #include <cstring>
+
+#include "tests/tally.h"
 
 namespace kavro_test {
 int runLoadCountPeer(const char* library, const char* readyEvent, const char* goEvent);
@@ -10,15 +9,6 @@ int runHookPeer(const char* library, const char* part);
 int runOpenEventPeer(const char* name);
 int runQuitPeer(const char* library, const char* board, const char* signalFile);
 }
-
-// Prints a closing line that any runner can read, after GoogleTest's own.
-class Tally : public ::testing::EmptyTestEventListener {
-    void OnTestProgramEnd(const ::testing::UnitTest& u) override {
-        std::printf("kavro_tests: %d passed, %d failed, %d skipped\n", u.successful_test_count(),
-                    u.failed_test_count(), u.skipped_test_count());
-        std::fflush(stdout);
-    }
-};
 
 int main(int argc, char** argv) {
     // A second copy of this program, started by a test to hold the library loaded.
@@ -31,6 +21,6 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "--kavro-quit") == 0)
         return kavro_test::runQuitPeer(argv[2], argv[3], argv[4]);
     ::testing::InitGoogleTest(&argc, argv);
-    ::testing::UnitTest::GetInstance()->listeners().Append(new Tally);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new kavro_test::Tally);
     return RUN_ALL_TESTS();
 }

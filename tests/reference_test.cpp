@@ -14,6 +14,7 @@
 #include "library/header.h"
 #include "shell/shell.h"
 #include "tests/files_support.h"
+#include "tests/source_support.h"
 #include "tests/support.h"
 #include "ui/menuitem.h"
 
@@ -22,20 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The source tree as this (Windows) program sees it: Wine shows the Linux
-// root as drive Z:.
-std::string sourcePath(const std::string& rel) {
-    std::string root = KAVRO_SOURCE_DIR;
-    if (!root.empty() && root[0] == '/') root = "Z:" + root;
-    return root + "/" + rel;
-}
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+// A file read whole, as it is (line ends included).
+std::string readText(const std::string& path) { return hostemu::readFile(path); }
 
 struct Page {
     std::string name;  // file name, e.g. "binary.md"
@@ -217,46 +206,6 @@ TEST_F(ReferenceLetters, FileAttributesAreTheLibrarys) {
         EXPECT_EQ(seen & (attribute | 0x7), attribute) << name;
     }
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-// The shell's own lines: constants stand for themselves only outside strings
-// and as whole words, comments end at "&&" outside strings, and printed text
-// is marked apart from the script.
-TEST(Reference, ShellDefinesCommentsAndPrintedText) {
-    const std::string script =
-        "#DEFINE LIMIT 7\n"
-        "#DEFINE TWICE LIMIT * 2\n"
-        "? TWICE + 1  && fifteen\n"
-        "? \"LIMIT && more\"\n"
-        "? LIMITS\n"
-        "#UNDEFINED\n"
-        "= M_API(1)\n";
-    const std::string printed = runSession(script, Host::Options{}, {});
-    const std::string expected =
-        "#DEFINE LIMIT 7\n#DEFINE TWICE LIMIT * 2\n"
-        "? TWICE + 1  && fifteen\n  = N 15 (width 10)\n"
-        "? \"LIMIT && more\"\n  = C(13) \"LIMIT && more\"\n"
-        "? LIMITS\nerror 12: Variable 'LIMITS' is not found.\n"
-        "#UNDEFINED\nerror 10: Syntax error.\n"
-        "= M_API(1)\n  >\n";
-    EXPECT_EQ(expected, printed.substr(0, expected.size()));
-    EXPECT_EQ(scriptOf(printed), script);
-}
-
-// DIMENSION parses its own line, which the shell hands over as a temporary
-// string: the parser must not outlive the text it reads.
-TEST(Reference, ShellDimensionsArrays) {
-    const std::string script =
-        "DIMENSION list(3), grid(2, 2)\n"
-        "list(3) = 7\n"
-        "grid(2, 2) = \"x\"\n"
-        "? list(3)\n"
-        "? grid(2, 2)\n";
-    const std::string expected =
-        "DIMENSION list(3), grid(2, 2)\nlist(3) = 7\ngrid(2, 2) = \"x\"\n"
-        "? list(3)\n  = N 7 (width 10)\n"
-        "? grid(2, 2)\n  = C(1) \"x\"\n";
-    EXPECT_EQ(expected, runSession(script, Host::Options{}, {}));
 }
 
 }  // namespace
