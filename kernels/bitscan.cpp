@@ -3,14 +3,8 @@
 #include <immintrin.h>
 
 #include "kernels/cpu.h"
+#include "kernels/target.h"
 
-// SSE2 code is compiled for that one target only, so that the library still
-// runs on processors without it; the stack is realigned on entry because
-// 32-bit Windows callers keep it aligned to 4 bytes only.
-#define KV_SSE2 __attribute__((target("sse2"), force_align_arg_pointer))
-#define KV_SSE2_INLINE __attribute__((target("sse2"), always_inline)) inline
-#define KV_AVX2 __attribute__((target("avx2"), force_align_arg_pointer))
-#define KV_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
 namespace kv::bits {
 

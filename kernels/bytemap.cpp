@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "kernels/cpu.h"
+#include "kernels/target.h"
 
-#define KV_SSE2 __attribute__((target("sse2"), force_align_arg_pointer))
 
 namespace kv::text {
 

@@ -10,13 +10,8 @@
 
 #include "kernels/bulk.h"
 #include "kernels/cpu.h"
+#include "kernels/target.h"
 
-// Vector code is compiled for its own target only, so that the library still
-// runs on processors without it; the stack is realigned on entry because
-// 32-bit Windows callers keep it aligned to 4 bytes only.
-#define KV_SSE2 __attribute__((target("sse2"), force_align_arg_pointer))
-#define KV_AVX2 __attribute__((target("avx2"), force_align_arg_pointer))
-#define KV_AVX512 __attribute__((target("avx512f"), force_align_arg_pointer))
 
 namespace kv::bits {
 
