@@ -165,35 +165,7 @@ TEST_F(ObjectsTimer, ObjectWindowsAndProperties) {
     EXPECT_EQ(error("O_SETPROP", {Ref("NOTANOBJECT"), Str("Caption"), Str("x")}), 901);
 }
 
-TEST_F(ObjectsTimer, OneShotTimerRunsItsCommandOnce) {
-    host().setVar("N", Num(0));
-    EXPECT_EQ(describe(ok("ONTIME", {Int(150), Str("N = N + 1")})), describe(Bool(true)));
-    EXPECT_EQ(describe(ok("ONTIME")), describe(Bool(true)));
-    const Value interval = ok("ONTIME", {Int(1)});
-    EXPECT_EQ(interval.i, 150);
-    EXPECT_EQ(interval.width, 10);
-    EXPECT_EQ(describe(ok("ONTIME", {Int(2)})), describe(Str("N = N + 1")));
-    EXPECT_EQ(n(), 0);  // nothing runs outside the message loop
-    EXPECT_TRUE(host().pumpUntil([&] { return n() >= 1; }));
-    host().pump(400);
-    EXPECT_EQ(n(), 1);
-    EXPECT_EQ(describe(ok("ONTIME")), describe(Bool(false)));
-    EXPECT_EQ(ok("ONTIME", {Int(1)}).i, 150);  // the settings stay
-}
-
-TEST_F(ObjectsTimer, RepeatingTimerRunsUntilStopped) {
-    host().setVar("N", Num(0));
-    ok("ONTIME", {Int(-40), Str("N = N + 1")});
-    EXPECT_TRUE(host().pumpUntil([&] { return n() >= 3; }));
-    EXPECT_EQ(describe(ok("ONTIME", {Int(0)})), describe(Bool(false)));
-    const double stoppedAt = n();
-    host().pump(200);
-    EXPECT_EQ(n(), stoppedAt);
-
-    ok("ONTIME", {Int(-40), Str("N = N + 1")});
-    EXPECT_EQ(describe(ok("ONTIME", {Int(-40), Str("")})), describe(Bool(false)));  // an empty command stops it
-    EXPECT_EQ(describe(ok("ONTIME")), describe(Bool(false)));
-}
+// A one-shot timer and a repeating one, run and stopped: tests/scripts/objects.prg.
 
 TEST_F(ObjectsTimer, OneShotReArmedFromItsOwnCommand) {
     int ticks = 0;

@@ -16,3 +16,42 @@ oForm = CREATEOBJECT("form")
 ? ONTIME(2)
 ? ONTIME(1)
 ? ONTIME(0)
+
+* A one-shot timer runs its command once, and only from the message loop;
+* its interval and command stay when it has fired.
+N = 0
+? ONTIME(150, "N = N + 1")
+? ONTIME()
+? ONTIME(1)
+? ONTIME(2)
+? N
+nUntil = SECONDS() + 10
+DO WHILE N < 1 .AND. SECONDS() < nUntil
+DOEVENTS
+ENDDO
+nUntil = SECONDS() + 0.4
+DO WHILE SECONDS() < nUntil
+DOEVENTS
+ENDDO
+? N
+? ONTIME()
+? ONTIME(1)
+
+* A repeating timer runs until ONTIME(0) or an empty command stops it.
+N = 0
+= ONTIME(-40, "N = N + 1")
+nUntil = SECONDS() + 10
+DO WHILE N < 3 .AND. SECONDS() < nUntil
+DOEVENTS
+ENDDO
+? N >= 3
+? ONTIME(0)
+nStopped = N
+nUntil = SECONDS() + 0.2
+DO WHILE SECONDS() < nUntil
+DOEVENTS
+ENDDO
+? N == nStopped
+= ONTIME(-40, "N = N + 1")
+? ONTIME(-40, "")
+? ONTIME()
