@@ -51,18 +51,7 @@ TEST_F(Cipher, TheLastKeyStaysInForce) {
     EXPECT_EQ(ok("C_DECODE", {Str(t)}).str, enciphered(t, "key one"));
 }
 
-TEST_F(Cipher, AStreamWithoutChaining) {
-    std::string a(40, 'a'), b = a;
-    b[9] = 'b';
-    const std::string ea = ok("C_ENCODE", {Str(a), Str("k")}).str, eb = ok("C_ENCODE", {Str(b), Str("k")}).str;
-    for (size_t i = 0; i < a.size(); ++i) EXPECT_EQ(ea[i] == eb[i], i != 9) << i;
-
-    // The keystream repeats after 65536 bytes.
-    const std::string z = ok("C_ENCODE", {Str(std::string(70000, '\0')), Str("k")}).str;
-    ASSERT_EQ(z.size(), 70000u);
-    EXPECT_EQ(z.substr(65536), z.substr(0, 70000 - 65536));
-    EXPECT_NE(z.substr(256, 256), z.substr(0, 256));
-}
+// A stream without chaining, repeating after 65536 bytes: tests/scripts/cipher.prg.
 
 TEST_F(Cipher, TheFLLMatchesTheDefinition) {
     std::mt19937 rng(11);

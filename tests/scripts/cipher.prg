@@ -29,3 +29,16 @@ cCoded = C_ENCODE("The quick brown fox", "secret")
 ? C_ENCODE("some data", "") == C_ENCODE("some data", CHR(0))
 = C_ENCODE("x", "another key")
 ? C_ENCODE("some data", "") == C_ENCODE("some data", CHR(0))
+
+* A stream without chaining: a changed byte changes that byte alone, and the
+* keystream repeats after 65536 bytes.
+cA = REPLICATE("a", 40)
+cB = LEFT(cA, 9) + "b" + SUBSTR(cA, 11)
+cEa = C_ENCODE(cA, "k")
+cEb = C_ENCODE(cB, "k")
+? LEFT(cEa, 9) == LEFT(cEb, 9) .AND. SUBSTR(cEa, 11) == SUBSTR(cEb, 11)
+? SUBSTR(cEa, 10, 1) == SUBSTR(cEb, 10, 1)
+cZ = C_ENCODE(REPLICATE(CHR(0), 70000), "k")
+? LEN(cZ)
+? SUBSTR(cZ, 65537) == LEFT(cZ, 70000 - 65536)
+? SUBSTR(cZ, 257, 256) == LEFT(cZ, 256)
