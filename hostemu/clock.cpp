@@ -1,6 +1,7 @@
 // The emulated host never lets the library set the computer's clock: its
 // SetLocalTime is refused as a process without the privilege would see it.
-// Tests that want to see the request patch the import over this one.
+// Tests that want to see the request patch the import over this one. Its
+// fake clock for the library's tick count and timed waits is in clock.h.
 #include "hostemu/host.h"
 #include "hostemu/iat.h"
 

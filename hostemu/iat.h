@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 #include <type_traits>
 
 namespace hostemu {
@@ -61,6 +62,16 @@ template <class Fn>
 std::unique_ptr<ImportPatch<Fn>> importPatch(HMODULE module, const char* dll, const char* function,
                                              std::type_identity_t<Fn> replacement) {
     return std::make_unique<ImportPatch<Fn>>(module, dll, function, replacement);
+}
+
+// Keeps a typed import patch in `patches` until they are cleared; true when
+// the module imports the function.
+template <class Fn>
+bool keepPatch(std::vector<std::shared_ptr<void>>& patches, HMODULE module, const char* dll, const char* function,
+               std::type_identity_t<Fn> replacement) {
+    auto p = std::make_shared<hostemu::ImportPatch<Fn>>(module, dll, function, replacement);
+    patches.push_back(p);
+    return p->active();
 }
 
 // A test double handed out as a looked-up entry by a stand-in for

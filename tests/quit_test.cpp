@@ -1,4 +1,4 @@
-// The forced quit's watcher on the tests' clock (tests/clock_support.h): its
+// The forced quit's watcher on the host's fake clock (hostemu/clock.h): its
 // looks at the file, its one warning and its deadline, in one process and in
 // two that watch the same file. What the library did is written on a board
 // in memory both processes map (side 0: the test's process, 1: its peer).
@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "hostemu/msgbox.h"
-#include "tests/clock_support.h"
+#include "hostemu/clock.h"
 #include "tests/files_support.h"
 #include "tests/peer_support.h"
 #include "tests/threads_support.h"

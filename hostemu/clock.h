@@ -1,4 +1,4 @@
-// The tests' one clock. It stands in for a library's GetTickCount and its
+// The host's fake clock. It stands in for a library's GetTickCount and its
 // timed WaitForSingleObject, so that minutes of the library's time pass in
 // moments and every step falls at its exact time.
 //
@@ -20,7 +20,7 @@
 
 #include "hostemu/iat.h"
 
-namespace kavro_test {
+namespace hostemu {
 
 struct ClockFace {
     volatile LONG now;
@@ -28,16 +28,6 @@ struct ClockFace {
     volatile LONG waiting[2];  // 1 while that process's party waits on the clock
     volatile LONG until[2];    // and until when
 };
-
-// Keeps a typed import patch in `patches` until they are cleared; true when
-// the module imports the function.
-template <class Fn>
-bool keepPatch(std::vector<std::shared_ptr<void>>& patches, HMODULE module, const char* dll, const char* function,
-               std::type_identity_t<Fn> replacement) {
-    auto p = std::make_shared<hostemu::ImportPatch<Fn>>(module, dll, function, replacement);
-    patches.push_back(p);
-    return p->active();
-}
 
 class FakeClock {
 public:
@@ -100,4 +90,4 @@ private:
     static inline DWORD scriptThread_ = 0;
 };
 
-}  // namespace kavro_test
+}  // namespace hostemu
