@@ -117,6 +117,19 @@ Shell::Shell(Host& host) : host_(host) {
         const DWORD a = args.empty() || args[0].type != 'C' ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(args[0].str.c_str());
         return Bool(a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY));
     });
+    // MKDIR name | MKDIR (expression), and its short form MD: makes a folder.
+    const auto makeFolder = [this](const std::string& rest) {
+        std::string name = trim(rest);
+        if (!name.empty() && name[0] == '(') {
+            const Result r = host_.evaluate(substitute(name));
+            if (!r.ok()) return r.error;
+            if (r.value.type != 'C') return 11;
+            name = r.value.str;
+        }
+        return !name.empty() && CreateDirectoryA(name.c_str(), nullptr) ? 0 : 1;
+    };
+    host_.defineCommand("MKDIR", makeFolder);
+    host_.defineCommand("MD", makeFolder);
     host_.defineCommand("CREATE", [this](const std::string& rest) { return createTable(rest); });
     host_.defineCommand("INSERT", [this](const std::string& rest) { return insertInto(rest); });
     // For scripts that work with windows: the host's message loop, forms, messages.

@@ -17,12 +17,6 @@ using Memory = HostTest;
 using hostemu::Address;
 using hostemu::AddressOf;
 
-void expectInt(const Value& v, int32_t want, int16_t width) {
-    EXPECT_EQ(v.type, 'I');
-    EXPECT_EQ(v.i, want);
-    EXPECT_EQ(v.width, width);
-}
-
 void expectNumeric17(const Value& v, double want) {
     EXPECT_EQ(v.type, 'N');
     EXPECT_EQ(v.width, 17);
@@ -147,7 +141,7 @@ TEST_F(Memory, FindBitBeyondTheIntegerRange) {
     EXPECT_EQ(last, Num(2147483648.0, 0));
     EXPECT_EQ(last.width, 15);
     static_cast<uint8_t*>(h)[kSize / 2] = 0x01;
-    expectInt(ok("M_FINDBIT", {Address(h)}), 1073741825, 15);
+    EXPECT_EQ(describe(ok("M_FINDBIT", {Address(h)})), describe(Int(1073741825, 15)));
     GlobalFree(h);
 }
 

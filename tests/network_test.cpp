@@ -429,12 +429,5 @@ TEST_F(Mac, ANameNoMachineAnswers) {
     EXPECT_EQ(ok("NET_CODE").asNumber(), 0);  // the enumeration itself succeeded
 }
 
-TEST_F(HostTest, TheRealPlatformAnswersSomething) {
-    const Value mac = ok("NET_MAC");
-    EXPECT_EQ(mac.str.size() % 6, 0u);
-    EXPECT_GE(ok("NET_SHARES", {Str("")}).i, 0);
-    EXPECT_TRUE(host().variable("PA_SHARES"));
-}
-
 }  // namespace
 }  // namespace kavro_test

@@ -119,7 +119,7 @@ TEST(VersionBlock, MalformedBlocksAreNeverReadPastTheirEnd) {
     EXPECT_FALSE(firstStringTable(nullptr, 0, language, codePage));
 }
 
-// ---- through the library ----
+// ---- through the library (the names and targets it refuses: tests/scripts/version.prg) ----
 
 class Version : public HostTest {
 protected:
@@ -233,22 +233,6 @@ TEST_F(Version, ObjectModeSetsPropertiesAndMakesNoArray) {
     EXPECT_EQ(describe(ok("U_VER", {Str(file("none")), empty})), describe(Bool(false)));
     EXPECT_EQ(property(empty, "FileVersion1").type, 'U');
     EXPECT_EQ(host().variable("_VER"), nullptr);
-}
-
-TEST_F(Version, NamesAndTargetsItCannotTake) {
-    host().setVar("O", Str("x"));
-    Value ref;
-    ref.type = 'R';
-    ref.str = "O";
-    EXPECT_EQ(error("U_VER", {Str(file("app")), ref}), 901);  // a variable by reference is no object
-    // A name longer than a Windows path, or holding CHR(0) (the text before it
-    // would name another file), is refused before anything is made.
-    for (const std::string& name : {std::string(260, 'x'), std::string(32767, 'x'), std::string(65535, 'x'),
-                                    file("app") + std::string(1, '\0') + "more"}) {
-        EXPECT_EQ(error("U_VER", {Str(name)}), 901) << name.size();
-        EXPECT_EQ(host().variable("_VER"), nullptr);
-    }
-    EXPECT_FALSE(array(std::string(259, 'x')));  // the longest it takes
 }
 
 TEST_F(Version, HostFailuresAreRaisedAndLeaveNothingBehind) {

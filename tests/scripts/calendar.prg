@@ -152,3 +152,20 @@
 ? D_DOW({^2000-01-05})
 ? D_SETDFDOW(7.5)
 ? D_DOW({^2000-01-05})
+
+* What is no date is refused: a text, a logical, a null date, and a Julian
+* day beyond every date.
+? D_SOM("2000-01-01")
+? D_EOY(.T.)
+? D_MBD({^2000-01-01}, U_NULL("D"))
+? D_SOM(1000000000000)
+
+* A Julian day's day is truncated toward zero, exactly: a fraction as small
+* as 2^-40 above day 0 is not rounded away (a build whose floating point
+* keeps more precision would name another day).
+? D_DOW(0) <> D_DOW(1)
+? D_DOW(2^-40) = D_DOW(1)
+? D_DOW(1 - 2^-40) = D_DOW(1)
+? D_DOW(0 - 2^-40) = D_DOW(0)
+? D_SOM(2451545 - 2^-24)
+? D_SOM(2451545)

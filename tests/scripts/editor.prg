@@ -189,7 +189,7 @@ ERASE (f)
 * The window argument: "" and 0 (and numbers cut toward zero to 0) name the
 * main window, "Kavro host"; a title names its window whatever its case; an
 * id passes only while its window is open; .T. is the window on top and .F.
-* the one below it.
+* the one below it. A date, a datetime and a null name no window: refused.
 nNotes = EDTEXT("notes", "")
 nOther = EDTEXT("other", "")
 ? EDWHANDLE("")
@@ -207,6 +207,9 @@ nOther = EDTEXT("other", "")
 ? EDWHANDLE(-5)
 ? EDWHANDLE(4294967296 + nNotes)
 ? EDWHANDLE(-1e300)
+? EDWHANDLE({^2000-01-01})
+? EDWHANDLE({^2000-01-01 12:00:00})
+? EDWHANDLE(U_NULL("C"))
 ? EDWHANDLE(.T.) = nOther
 ? EDWHANDLE(.F.) = nNotes
 = EDACTIVE(nNotes, .T.)
