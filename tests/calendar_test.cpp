@@ -219,18 +219,6 @@ TEST_F(Clock, RefusedChangeIsReportedAndNotAnnounced) {
     EXPECT_TRUE(calls_.posted.empty());
 }
 
-// Without a test's patch the emulated host itself refuses the change: no
-// script run through it can set the computer's clock.
-TEST_F(Calendar, HostNeverLetsTheClockChange) {
-    HOSTEMU_PATCH(look, host().module(), "kernel32.dll", SetLocalTime, &fakeSetLocalTime);
-    ASSERT_TRUE(look.active());
-    EXPECT_NE(look.original(), &::SetLocalTime);
-    auto hostAnswer = look.original();
-    SYSTEMTIME st{};
-    EXPECT_FALSE(hostAnswer(&st));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD));
-}
-
 TEST_F(Clock, BadDayTypeChangesNothing) {
     EXPECT_EQ(error("D_SETSDATE", {Str("15"), Int(6), Int(2021)}), 901);
     EXPECT_TRUE(calls_.set.empty());

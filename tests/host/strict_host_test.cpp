@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include "hostemu/iat.h"
 #include "hostemu/window.h"
 #include "shell/shell.h"
 #include "tests/support.h"
@@ -28,6 +29,20 @@ protected:
     int count(const std::string& variable) { return objectReferences(host().var(variable)); }
     std::vector<std::string> seen_;
 };
+
+BOOL WINAPI setAnyTime(const SYSTEMTIME*) { return TRUE; }
+
+// The host never lets the library set the computer's clock: under a test's
+// patch of SetLocalTime, what the patch replaced is the host's refusal, as a
+// process without the privilege sees it.
+TEST_F(StrictHost, NeverLetsTheLibrarySetTheClock) {
+    HOSTEMU_PATCH(look, host().module(), "kernel32.dll", SetLocalTime, &setAnyTime);
+    ASSERT_TRUE(look.active());
+    EXPECT_NE(look.original(), &::SetLocalTime);
+    SYSTEMTIME st{};
+    EXPECT_FALSE(look.original()(&st));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD));
+}
 
 TEST_F(StrictHost, ScriptVariablesCountObjectReferences) {
     Shell shell(host());
