@@ -142,11 +142,12 @@ private:
 
 // A value the host handed over (HostLoad, HostEvaluate, HostGetProperty),
 // ours until given back: the handle of a value that has one (C, and H, the
-// binary kind) is freed, and an object value's reference (the host counts one for each object it hands over) is
-// released. That happens when the value goes out of scope, or earlier with
-// giveBack(), which a caller about to raise an error calls first: once the
-// host has answered with an error it takes no further call, so a reference
-// still held while an error unwinds cannot be released any more.
+// binary kind) is freed, and an object value's reference (the host counts one
+// for each object it hands over) is released. That happens when the value
+// goes out of scope, or earlier with giveBack(), which a caller about to raise
+// an error calls first: once the host has answered with an error it takes no
+// further call, so a reference still held while an error unwinds cannot be
+// released any more.
 struct OwnedValue {
     HostValue v{};
     OwnedValue() = default;

@@ -81,15 +81,12 @@ void clearRow(volatile ProcessRow& r, int32_t process) {
 }  // namespace
 
 namespace shared {
-namespace {
-volatile LONG* slotOf(Slot slot) { return reinterpret_cast<volatile LONG*>(&SharedData[slot]); }
-}  // namespace
 
-int32_t increment(Slot slot) { return InterlockedIncrement(slotOf(slot)); }
-int32_t decrement(Slot slot) { return InterlockedDecrement(slotOf(slot)); }
-int32_t read(Slot slot) { return InterlockedCompareExchange(slotOf(slot), 0, 0); }
-int32_t exchange(Slot slot, int32_t value) { return InterlockedExchange(slotOf(slot), value); }
-bool replace(Slot slot, int32_t from, int32_t to) { return InterlockedCompareExchange(slotOf(slot), to, from) == from; }
+int32_t increment(Slot slot) { return InterlockedIncrement(word(SharedData[slot])); }
+int32_t decrement(Slot slot) { return InterlockedDecrement(word(SharedData[slot])); }
+int32_t read(Slot slot) { return readWord(SharedData[slot]); }
+int32_t exchange(Slot slot, int32_t value) { return InterlockedExchange(word(SharedData[slot]), value); }
+bool replace(Slot slot, int32_t from, int32_t to) { return swapWord(SharedData[slot], from, to); }
 
 void countLoad() {
     volatile ProcessRow* row = ownRow();

@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstdint>
+
 namespace kv {
 
 // A thread's work. It runs on the new thread; anything it throws ends there.
@@ -20,5 +23,17 @@ HANDLE startThread(ThreadBody body, void* context, DWORD* id = nullptr);
 // The same for a thread that nobody waits for: its handle is closed at once.
 // False when no thread could be started.
 bool startDetachedThread(ThreadBody body, void* context);
+
+// State a thread shares with the thread that started it: each holds a share
+// (one more for each further thread given it), and whichever lets go last
+// frees it, so that a thread nobody waits for any more finishes on state of
+// its own.
+struct SharedState {
+    std::atomic<int32_t> shares{2};
+};
+template <class State>
+void letGo(State* s) {
+    if (--s->shares == 0) delete s;
+}
 
 }  // namespace kv

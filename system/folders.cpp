@@ -48,6 +48,6 @@ void U_FONTFOT(ParamBlock* pb) {
     Args a(pb);
     if (a.value(1).length == 0 || a.value(2).length == 0) fail(err::BadArgument);
     const LockedText resource(a, 1), font(a, 2);
-    const LockedText path = a.count() == 3 && a.value(3).length > 0 ? LockedText(a, 3) : LockedText();
+    const LockedText path = LockedText::optional(a, 3);
     retLogical(CreateScalableFontResourceA(0, resource.get(), font.get(), path.get()) != 0);
 }

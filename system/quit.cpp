@@ -9,7 +9,6 @@
 // process's heap locked.
 #include <windows.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -45,16 +44,11 @@ constexpr auto kDeadline = static_cast<shared::Slot>(shared::QuitFirst + 2);
 // the watcher (and the warning box, once shown) each hold a share; whichever
 // lets go last frees it, so that a watcher the stop did not wait for finishes
 // on its own state and never reads its successor's.
-struct Watch {
-    std::atomic<int32_t> shares{2};
+struct Watch : SharedState {
     OwnHandle stop;  // set: the watcher ends
     DWORD scriptThread = 0;
     char path[kPathSize], title[kTitleSize], text[kTextSize];
 };
-
-void letGo(Watch* w) {
-    if (--w->shares == 0) delete w;
-}
 
 Watch* gWatch = nullptr;
 OwnHandle gWatcher;

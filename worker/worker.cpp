@@ -41,8 +41,7 @@ constexpr CLSID kInterfaceTable = {0x00000323, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x
 
 // One worker's state. The host's thread and the worker each hold a share;
 // whichever lets go last frees it.
-struct Worker {
-    std::atomic<int32_t> shares{2};
+struct Worker : SharedState {
     std::atomic<int32_t> WorkerKeepRunning{1};  // cleared to ask the worker to stop, or by the worker
     OwnHandle stop;                             // set with WorkerKeepRunning cleared: ends the worker's pause
     std::atomic<IDispatch*> ServerDispatch{nullptr};  // the server object, in the worker's apartment
@@ -53,10 +52,6 @@ struct Worker {
     wchar_t RunMethodName[21];
     wchar_t CleanMethodName[21];
 };
-
-void letGo(Worker* w) {
-    if (--w->shares == 0) delete w;
-}
 
 // The host's side.
 Worker* gWorker = nullptr;               // the current worker's state; none once stopped
